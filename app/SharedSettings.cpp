@@ -1,0 +1,3 @@
+#include "SharedSettings.h"
+
+SharedSettings g_settings;

@@ -1,0 +1,261 @@
+#include "FrameWnd.h"
+#include <shellapi.h>
+#include "CmdUI.h"
+#include "ControlBar.h"
+#include "Document.h"
+#include "FrameworkIds.h"
+#include "View.h"
+#include "WinApp.h"
+
+namespace {
+const char kFrameClass[] = "KestrinFrame";
+}
+
+bool CFrameWnd::LoadFrame(UINT resourceId, CDocument* doc, CSingleDocTemplate::NewView newView)
+{
+    HINSTANCE inst = ::GetModuleHandleA(nullptr);
+    HICON icon = ::LoadIconA(inst, MAKEINTRESOURCEA(resourceId));
+    RegisterClass(kFrameClass, CS_DBLCLKS, icon, nullptr,
+                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+
+    CREATESTRUCTA cs{};
+    cs.style = WS_OVERLAPPEDWINDOW;
+    cs.x = cs.y = cs.cx = cs.cy = CW_USEDEFAULT;
+    cs.hMenu = ::LoadMenuA(inst, MAKEINTRESOURCEA(resourceId));
+    cs.lpszClass = kFrameClass;
+    PreCreateWindow(cs);
+
+    m_hAccelTable = ::LoadAcceleratorsA(inst, MAKEINTRESOURCEA(resourceId));
+    m_pCreatingDoc = doc;
+    m_newView = newView;
+    // The main window must be known before its view is created.
+    AfxGetApp()->m_pMainWnd = this;
+    const bool ok = CreateEx(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style,
+                             cs.x, cs.y, cs.cx, cs.cy, nullptr, cs.hMenu);
+    m_pCreatingDoc = nullptr;
+    if (!ok) {
+        AfxGetApp()->m_pMainWnd = nullptr;
+        if (cs.hMenu)
+            ::DestroyMenu(cs.hMenu);
+    }
+    return ok;
+}
+
+void CFrameWnd::PreCreateWindow(CREATESTRUCTA&)
+{
+}
+
+int CFrameWnd::OnCreate(CREATESTRUCTA*)
+{
+    CView* view = m_newView ? m_newView() : nullptr;
+    if (!view)
+        return 0;
+    view->m_pDocument = m_pCreatingDoc;
+    if (m_pCreatingDoc)
+        m_pCreatingDoc->AddView(view);
+    if (!view->Create(m_hWnd, AFX_IDW_PANE_FIRST)) {
+        // A view whose window failed removes itself only if it had one.
+        if (!view->m_hWnd) {
+            if (m_pCreatingDoc)
+                m_pCreatingDoc->RemoveView(view);
+            delete view;
+        }
+        return -1;
+    }
+    m_pViewActive = view;
+    return 0;
+}
+
+void CFrameWnd::InitialUpdateFrame(int nCmdShow)
+{
+    if (m_pViewActive)
+        m_pViewActive->OnInitialUpdate();
+    RecalcLayout();
+    ShowWindow(nCmdShow);
+    ::UpdateWindow(m_hWnd);
+    if (m_pViewActive)
+        ::SetFocus(m_pViewActive->m_hWnd);
+}
+
+CDocument* CFrameWnd::GetActiveDocument() const
+{
+    return m_pViewActive ? m_pViewActive->GetDocument() : nullptr;
+}
+
+bool CFrameWnd::RouteCmdMsg(UINT id)
+{
+    CDocument* doc = GetActiveDocument();
+    if (m_pViewActive && m_pViewActive->OnCmdMsg(id))
+        return true;
+    if (doc && doc->OnCmdMsg(id))
+        return true;
+    if (OnCmdMsg(id))
+        return true;
+    return AfxGetApp()->OnCmdMsg(id);
+}
+
+void CFrameWnd::RouteUpdateCmdUI(CCmdUI& ui)
+{
+    CDocument* doc = GetActiveDocument();
+    if (m_pViewActive && m_pViewActive->OnUpdateCmdUI(ui))
+        return;
+    if (doc && doc->OnUpdateCmdUI(ui))
+        return;
+    if (OnUpdateCmdUI(ui))
+        return;
+    AfxGetApp()->OnUpdateCmdUI(ui);
+}
+
+bool CFrameWnd::IsCommandEnabled(UINT id)
+{
+    CCmdUI ui(id);
+    RouteUpdateCmdUI(ui);
+    return ui.m_bHandled && ui.m_bEnabled;
+}
+
+bool CFrameWnd::OnCommand(UINT id, UINT code, HWND control)
+{
+    if (control && code != BN_CLICKED)
+        return false;
+    // Whichever way it came (menu, key, button), a disabled command does
+    // not run.
+    if (IsCommandEnabled(id))
+        RouteCmdMsg(id);
+    return true;
+}
+
+void CFrameWnd::OnInitMenuPopup(HMENU menu)
+{
+    const int n = ::GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        const UINT id = ::GetMenuItemID(menu, i);
+        if (id == 0 || id == static_cast<UINT>(-1))
+            continue;   // separator or submenu
+        CCmdUI ui(id);
+        RouteUpdateCmdUI(ui);
+        const bool enabled = ui.m_bHandled && ui.m_bEnabled;
+        ::EnableMenuItem(menu, i, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+        ::CheckMenuItem(menu, i, MF_BYPOSITION | (ui.m_nCheck ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void CFrameWnd::AddControlBar(CControlBar* bar)
+{
+    m_bars.push_back(bar);
+}
+
+void CFrameWnd::ShowControlBar(CControlBar* bar, bool show)
+{
+    bar->ShowWindow(show ? SW_SHOWNA : SW_HIDE);
+    RecalcLayout();
+}
+
+void CFrameWnd::RecalcLayout()
+{
+    if (!m_hWnd)
+        return;
+    RECT client = GetClientRect();
+    // Bottom bars stack upwards from the bottom edge.
+    for (auto it = m_bars.rbegin(); it != m_bars.rend(); ++it) {
+        CControlBar* bar = *it;
+        if (!bar->m_hWnd || !bar->IsWindowVisible() || !(bar->m_dwStyle & CBRS_ALIGN_BOTTOM))
+            continue;
+        const SIZE size = bar->CalcFixedLayout(client.right - client.left);
+        client.bottom -= size.cy;
+        bar->SetWindowPos(nullptr, client.left, client.bottom, client.right - client.left,
+                          size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // Top bars fill rows: a bar that asks to share the row of the bar
+    // before it goes to its right.
+    int x = client.left, rowHeight = 0;
+    for (CControlBar* bar : m_bars) {
+        if (!bar->m_hWnd || !bar->IsWindowVisible() || !(bar->m_dwStyle & CBRS_ALIGN_TOP))
+            continue;
+        const SIZE size = bar->CalcFixedLayout(client.right - client.left);
+        if (!bar->m_bSameRow || x == client.left) {
+            client.top += rowHeight;
+            x = client.left;
+            rowHeight = 0;
+        }
+        const int width = bar->m_bStretch ? client.right - x : size.cx;
+        bar->SetWindowPos(nullptr, x, client.top, width, size.cy,
+                          SWP_NOZORDER | SWP_NOACTIVATE);
+        x += width;
+        if (size.cy > rowHeight)
+            rowHeight = size.cy;
+    }
+    client.top += rowHeight;
+    if (m_pViewActive && m_pViewActive->m_hWnd) {
+        m_pViewActive->SetWindowPos(nullptr, client.left, client.top,
+                                    client.right - client.left,
+                                    client.bottom > client.top ? client.bottom - client.top : 0,
+                                    SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CFrameWnd::OnSize(UINT type, int, int)
+{
+    if (type != SIZE_MINIMIZED)
+        RecalcLayout();
+}
+
+void CFrameWnd::OnClose()
+{
+    CDocument* doc = GetActiveDocument();
+    if (doc) {
+        if (!doc->CanCloseFrame(this))
+            return;
+        doc->OnCloseDocument();   // destroys this window too
+    } else {
+        DestroyWindow();
+    }
+}
+
+void CFrameWnd::OnDropFiles(HDROP drop)
+{
+    char path[MAX_PATH] = "";
+    const UINT n = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const bool got = n > 0 && ::DragQueryFileA(drop, 0, path, MAX_PATH) > 0;
+    ::DragFinish(drop);
+    if (got) {
+        ::SetForegroundWindow(m_hWnd);
+        AfxGetApp()->OpenDocumentFile(path);
+    }
+}
+
+bool CFrameWnd::PreTranslateMessage(MSG& msg)
+{
+    if (!m_hAccelTable || !m_hWnd)
+        return false;
+    if (msg.hwnd != m_hWnd && !::IsChild(m_hWnd, msg.hwnd))
+        return false;
+    return ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, &msg) != 0;
+}
+
+LRESULT CFrameWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lp))
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wp));
+        return 0;
+    case WM_SETFOCUS:
+        if (m_pViewActive && m_pViewActive->m_hWnd)
+            ::SetFocus(m_pViewActive->m_hWnd);
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    }
+    return CWnd::WindowProc(msg, wp, lp);
+}
+
+void CFrameWnd::PostNcDestroy()
+{
+    CWinApp* app = AfxGetApp();
+    if (app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        ::PostQuitMessage(0);
+    }
+    delete this;
+}

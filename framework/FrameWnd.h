@@ -1,0 +1,57 @@
+#pragma once
+#include <vector>
+#include "Wnd.h"
+#include "DocTemplate.h"
+
+class CCmdUI;
+class CControlBar;
+class CDocument;
+class CView;
+
+// A program's main window: a menu, accelerators, control bars along its
+// edges and a view filling the rest. Commands given to it go to the view,
+// the document, the frame and the application, in that order.
+class CFrameWnd : public CWnd {
+public:
+    // Creates the window with menu, accelerators and icon `resourceId`
+    // and a view of `newView` on `doc`.
+    bool LoadFrame(UINT resourceId, CDocument* doc, CSingleDocTemplate::NewView newView);
+    void InitialUpdateFrame(int nCmdShow);
+
+    CView* GetActiveView() const { return m_pViewActive; }
+    CDocument* GetActiveDocument() const;
+
+    // Runs command `id` if a target enables it; false when none does.
+    bool RouteCmdMsg(UINT id);
+    void RouteUpdateCmdUI(CCmdUI& ui);
+    bool IsCommandEnabled(UINT id);
+
+    // Places the control bars and the view in the client area.
+    virtual void RecalcLayout();
+    void AddControlBar(CControlBar* bar);
+    void ShowControlBar(CControlBar* bar, bool show);
+
+    // Translates accelerator keys for this frame.
+    bool PreTranslateMessage(MSG& msg);
+
+    HACCEL m_hAccelTable = nullptr;
+
+protected:
+    virtual void PreCreateWindow(CREATESTRUCTA& cs);
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    int OnCreate(CREATESTRUCTA* cs) override;
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnClose() override;
+    void PostNcDestroy() override;
+    // A menu is about to show: enable, grey and check its items.
+    void OnInitMenuPopup(HMENU menu);
+    void OnDropFiles(HDROP drop);
+
+    std::vector<CControlBar*> m_bars;
+    CView* m_pViewActive = nullptr;
+
+private:
+    CDocument* m_pCreatingDoc = nullptr;
+    CSingleDocTemplate::NewView m_newView = nullptr;
+};

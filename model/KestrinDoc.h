@@ -1,0 +1,91 @@
+#pragma once
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include "../framework/Document.h"
+
+class CDownloadParentDlg;
+class CKestrinView;
+class URLItem;
+
+// The download list: the items in the order they were added, the batch
+// download that runs over them, and the observers told of it.
+class CKestrinDoc : public CDocument {
+public:
+    enum BatchMode { BATCH_IDLE = 0, BATCH_DOWNLOAD = 2 };
+
+    // Observer of the document; override what you need.
+    class TargetI {
+    public:
+        virtual void OnDocumentDestroyed() {}
+        virtual void OnDownloadStarted() {}
+        virtual void OnDownloadFinished() {}
+    };
+
+    CKestrinDoc();
+    ~CKestrinDoc() override;
+
+    // The live document, or null.
+    static CKestrinDoc* GetDoc() { return s_pDoc; }
+
+    // Adds a URL at the end of the list; null when exactly this URL is
+    // listed already.
+    URLItem* AddURL(const char* url);
+    // Deletes the item at `index`; FALSE while it is downloading.
+    BOOL RemoveItem(int index);
+
+    BOOL StartBatch(int mode);
+    void FinishBatch();
+    // The first pending item in list order, while a batch runs.
+    URLItem* FirstPendingItem() const;
+    int CountPendingItems() const;
+    // Lets a running batch take up newly pending items.
+    void FeedBatch();
+    void OnItemStateChanged(unsigned char state, URLItem* item);
+
+    CKestrinView* GetListView() const;
+    void CreateProgressDialog();
+    CDownloadParentDlg* GetProgressDialog() const { return m_pParentDlg; }
+    // The progress dialog's window is gone (destroyed with its owner).
+    void ForgetProgressDialog(CDownloadParentDlg* dlg);
+
+    void AddTarget(TargetI* target);
+    void RemoveTarget(TargetI* target);
+
+    int GetItemCount() const { return static_cast<int>(m_items.size()); }
+    URLItem* GetItem(int index) const { return m_items[index]; }
+
+    // Empties the list. A running batch is given up first: its transfers
+    // stop and no item of the old list is touched again.
+    void DeleteContents() override;
+    BOOL CanCloseFrame(CFrameWnd* frame) override;
+
+    bool OnCmdMsg(UINT id) override;
+    bool OnUpdateCmdUI(CCmdUI& ui) override;
+
+    int m_nBatchMode = BATCH_IDLE;
+
+protected:
+    // A list file holds the URLs, one per line (CR LF), in list order.
+    bool LoadContents(const std::string& data) override;
+    std::string SaveContents() const override;
+
+private:
+    void OnBatchDownload();
+    void ForgetItem(URLItem* item);
+
+    std::vector<URLItem*> m_items;
+    CDownloadParentDlg* m_pParentDlg;
+    TargetI* m_targets[5] = {};
+    int m_nTargets = 0;
+
+    // Indexes that keep large lists fast: the URLs listed (for the
+    // duplicate rule) and the pending items in list order.
+    std::unordered_map<std::string, URLItem*> m_byURL;
+    std::unordered_map<const URLItem*, unsigned long long> m_order;
+    std::map<unsigned long long, URLItem*> m_pending;
+    unsigned long long m_nNextOrder = 0;
+
+    static CKestrinDoc* s_pDoc;
+};

@@ -1,0 +1,68 @@
+#include "URLItem.h"
+#include <windows.h>
+#include "KestrinDoc.h"
+#include "UrlSplitter.h"
+#include "../app/SharedSettings.h"
+
+URLItem::URLItem(const char* url)
+    : m_strURL(url ? url : ""), m_strFileName(FileNameFromURL(url))
+{
+}
+
+void URLItem::SetState(unsigned char state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
+        doc->OnItemStateChanged(state, this);
+}
+
+const std::string& URLItem::GetStateLabel() const
+{
+    if (m_state & ITEM_DOWNLOADING)
+        return g_settings.m_strStateDownloading;
+    if (m_state & ITEM_DONE)
+        return g_settings.m_strStateDone;
+    if (m_state & ITEM_CANCELLED)
+        return g_settings.m_strStateCancelled;
+    if (m_state & ITEM_ERROR)
+        return g_settings.m_strStateError;
+    return g_settings.m_strStateUnread;
+}
+
+std::string URLItem::FileNameFromURL(const char* url)
+{
+    DWORD service;
+    std::string server, object;
+    WORD port;
+    AfxParseURL(url, service, server, object, port);
+
+    std::string buf = object.substr(0, 2048);
+
+    // Find the last two "/" that start a character: a backward scan in a
+    // double-byte code page has to know where characters begin, so walk
+    // forwards and remember them.
+    size_t last = std::string::npos, before = std::string::npos;
+    for (size_t i = 0; i < buf.size();) {
+        const BYTE c = static_cast<BYTE>(buf[i]);
+        if (c == '/') {
+            before = last;
+            last = i;
+        }
+        i += (::IsDBCSLeadByte(c) && i + 1 < buf.size()) ? 2 : 1;
+    }
+
+    std::string name;
+    if (last == std::string::npos) {
+        name = buf;
+    } else if (before == std::string::npos) {
+        name = buf.substr(last + 1);
+    } else {
+        buf[last] = '\\';
+        name = buf.substr(before + 1);
+    }
+    if (name.size() >= 3 && name[0] == '%' && name[1] == '7' && (name[2] == 'e' || name[2] == 'E'))
+        name.erase(0, 3);
+    return name;
+}

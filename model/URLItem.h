@@ -1,0 +1,39 @@
+#pragma once
+#include <string>
+
+// Item states. An item is pending (still to be downloaded) when none of
+// the ITEM_STATE_BITS is set.
+enum : unsigned char {
+    ITEM_UNREAD = 0x00,
+    ITEM_DONE = 0x02,
+    ITEM_DOWNLOADING = 0x04,
+    ITEM_CANCELLED = 0x08,
+    ITEM_ERROR = 0x10,
+    ITEM_STATE_BITS = 0x1E,
+};
+
+// One entry of the download list: a URL, the file it is saved to, the size
+// the server gave and the state of its download.
+class URLItem {
+public:
+    explicit URLItem(const char* url);
+    virtual ~URLItem() = default;
+    URLItem(const URLItem&) = delete;
+    URLItem& operator=(const URLItem&) = delete;
+
+    // Changes the state and tells the live document, unless it is the same.
+    void SetState(unsigned char state);
+    // The label of the state column ("ﾀﾞｳﾝﾛｰﾄﾞ中", "完了", ...).
+    const std::string& GetStateLabel() const;
+    bool IsPending() const { return (m_state & ITEM_STATE_BITS) == 0; }
+    bool IsDownloading() const { return (m_state & ITEM_DOWNLOADING) != 0; }
+
+    // The file name the URL is saved to, relative to the download folder:
+    // the last two segments of the URL's path joined by a backslash.
+    static std::string FileNameFromURL(const char* url);
+
+    unsigned char m_state = ITEM_UNREAD;
+    const std::string m_strURL;
+    std::string m_strFileName;
+    int m_nSize = 0;
+};

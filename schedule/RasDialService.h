@@ -1,0 +1,18 @@
+#pragma once
+#include "DialService.h"
+
+// Dial-up through RASAPI32, with the record sizes of Windows 95 so that
+// every version of the service accepts them.
+class RasDialService : public DialService {
+public:
+    bool EnumEntries(std::vector<std::string>& names) override;
+    DWORD GetEntryDialParams(RASDIALPARAMSA& params) override;
+    DWORD Dial(RASDIALPARAMSA& params, Notifier notifier, HRASCONN& conn) override;
+    DWORD EnumConnections(HRASCONN& first, DWORD& count) override;
+    DWORD HangUp(HRASCONN conn) override;
+
+    // Windows 95 sizes of the records.
+    static constexpr DWORD kEntryNameSize = 264;
+    static constexpr DWORD kDialParamsSize = 1052;
+    static constexpr DWORD kConnSize = 412;
+};

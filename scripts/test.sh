@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Kestrin with its tests and runs every test under Wine on a
+# virtual display. Extra arguments go to ctest (for example -R model).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build"
+
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" "$build"
+# Make the tests' Wine prefix once, before any test runs.
+# shellcheck source=wine-prefix.sh
+(source "$root/scripts/wine-prefix.sh" "$build/wineprefix")
+
+cd "$build"
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 300 "$@"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Usage: wine-prefix.sh PREFIX
+# Sets the environment Kestrin runs in under Wine (Japanese locale, quiet
+# Wine) and makes sure PREFIX is a ready Wine prefix. Meant to be sourced.
+mkdir -p "$(dirname "$1")"
+export WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
+export WINEARCH=win32
+
+if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
+      echo "wine-prefix: creating $WINEPREFIX (about half a minute)" >&2
+      wineboot -i >/dev/null 2>&1
+      # Dialogs ask for the Japanese UI fonts by name; point them at IPA.
+      key='HKCU\Software\Wine\Fonts\Replacements'
+      for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2'; do
+        target=IPAPGothic
+        [ "$face" = 'ＭＳ ゴシック' ] && target=IPAGothic
+        wine reg add "$key" /v "$face" /d "$target" /f >/dev/null 2>&1
+      done
+      # Without a window manager (Xvfb) Wine draws the window frames itself.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.kestrin-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
