@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+#include <shellapi.h>
 #include <vector>
 #include "Wnd.h"
 #include "DocTemplate.h"

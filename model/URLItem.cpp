@@ -1,6 +1,7 @@
 #include "URLItem.h"
 #include <windows.h>
 #include "KestrinDoc.h"
+#include "Mbcs.h"
 #include "UrlSplitter.h"
 #include "../app/SharedSettings.h"
 
@@ -44,13 +45,13 @@ std::string URLItem::FileNameFromURL(const char* url)
     // double-byte code page has to know where characters begin, so walk
     // forwards and remember them.
     size_t last = std::string::npos, before = std::string::npos;
-    for (size_t i = 0; i < buf.size();) {
-        const BYTE c = static_cast<BYTE>(buf[i]);
-        if (c == '/') {
+    const char* const begin = buf.data();
+    const char* const end = begin + buf.size();
+    for (const char* p = begin; p < end; p += MbcsCharLength(p, end)) {
+        if (*p == '/') {
             before = last;
-            last = i;
+            last = p - begin;
         }
-        i += (::IsDBCSLeadByte(c) && i + 1 < buf.size()) ? 2 : 1;
     }
 
     std::string name;

@@ -1,5 +1,6 @@
 #include "UrlSplitter.h"
 #include <cstring>
+#include "Mbcs.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ bool IsSchemeChar(char c, bool first)
     if (first)
         return alpha;
     return alpha || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
-
-// Length of the character at `p` in the ANSI code page (1 or 2 bytes).
-size_t CharLen(const char* p)
-{
-    return (::IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) ? 2 : 1;
 }
 
 } // namespace
@@ -74,14 +69,14 @@ BOOL AfxParseURL(const char* url, DWORD& serviceType, std::string& server,
     // the second byte of a double-byte character).
     const char* authEnd = authority;
     while (authEnd < end && *authEnd != '/' && *authEnd != '?' && *authEnd != '#')
-        authEnd += CharLen(authEnd);
+        authEnd += MbcsCharLength(authEnd, end);
     if (authEnd > end)
         authEnd = end;
 
     // Skip "user:password@", stepping over whole characters since "@" can
     // be the second byte of one.
     const char* host = authority;
-    for (const char* q = authority; q < authEnd; q += CharLen(q))
+    for (const char* q = authority; q < authEnd; q += MbcsCharLength(q, authEnd))
         if (*q == '@')
             host = q + 1;
 
@@ -98,7 +93,7 @@ BOOL AfxParseURL(const char* url, DWORD& serviceType, std::string& server,
             portText = hostEnd + 1;
         }
     } else {
-        for (const char* q = host; q < authEnd; q += CharLen(q)) {
+        for (const char* q = host; q < authEnd; q += MbcsCharLength(q, authEnd)) {
             if (*q == ':') {
                 hostEnd = q;
                 portText = q + 1;
@@ -131,7 +126,10 @@ BOOL AfxParseURL(const char* url, DWORD& serviceType, std::string& server,
         obj.insert(obj.begin(), '/');
 
     serviceType = service;
-    server.assign(host, hostEnd);
+    if (hostEnd - host >= 2 && *host == '[')
+        server.assign(host + 1, hostEnd - 1);   // an IPv6 address without its brackets
+    else
+        server.assign(host, hostEnd);
     object = obj;
     port = thePort;
     return TRUE;
