@@ -7,6 +7,9 @@
 
 // The dial-up operations the schedule needs from the system. RASAPI32 is
 // behind the real one; tests put a scripted one in its place.
+// Posted to the dialing window with a call's progress (state, error).
+#define WM_RASDIALEVENT (WM_USER + 272)
+
 class DialService {
 public:
     // Called on a thread of the service with the connection state and an

@@ -1,0 +1,55 @@
+// Adds 100,000 distinct URLs to the download list one by one, then offers
+// them all again (every one a duplicate), and prints the times.
+#include <windows.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "model/KestrinDoc.h"
+#include "model/URLItem.h"
+
+namespace {
+
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    LARGE_INTEGER freq;
+    ::QueryPerformanceFrequency(&freq);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / freq.QuadPart;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
+    std::vector<std::string> urls;
+    urls.reserve(count);
+    for (int i = 0; i < count; ++i)
+        urls.push_back("http://mirror" + std::to_string(i % 7) + ".example.com/pub/archive/" +
+                       std::to_string(i / 100) + "/file-" + std::to_string(i) + ".zip");
+
+    CKestrinDoc doc;
+    LARGE_INTEGER t0, t1, t2, t3;
+    ::QueryPerformanceCounter(&t0);
+    for (const std::string& url : urls)
+        doc.AddURL(url.c_str());
+    ::QueryPerformanceCounter(&t1);
+    int refused = 0;
+    for (const std::string& url : urls)
+        refused += doc.AddURL(url.c_str()) == nullptr;
+    ::QueryPerformanceCounter(&t2);
+    // A batch's item-by-item walk: take the first pending item, mark it.
+    doc.m_nBatchMode = CKestrinDoc::BATCH_DOWNLOAD;
+    int taken = 0;
+    while (URLItem* item = doc.FirstPendingItem()) {
+        item->SetState(ITEM_DONE);
+        taken += doc.CountPendingItems() >= 0;
+    }
+    doc.m_nBatchMode = CKestrinDoc::BATCH_IDLE;
+    ::QueryPerformanceCounter(&t3);
+
+    std::printf("added %d URLs in %.3f s (%.2f us each)\n", doc.GetItemCount(),
+                Seconds(t0, t1), Seconds(t0, t1) * 1e6 / count);
+    std::printf("refused %d duplicates in %.3f s\n", refused, Seconds(t1, t2));
+    std::printf("walked %d pending items in %.3f s\n", taken, Seconds(t2, t3));
+    return 0;
+}
