@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "CallGuarded.h"
 #include "CmdTarget.h"
 
 // One C++ object per window. The object is found from the window procedure
@@ -84,16 +85,3 @@ private:
 
     bool m_bDefaulted = false;      // the current dialog message went to the default
 };
-
-// Runs `fn` and swallows any exception: nothing may unwind through the
-// system's callbacks. Returns false when an exception was caught.
-template <typename Fn>
-bool CallGuarded(Fn&& fn)
-{
-    try {
-        fn();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}

@@ -1,0 +1,112 @@
+#include "BaseThread.h"
+#include "ThreadGroup.h"
+#include "../app/resource.h"
+#include "../framework/MessageBox.h"
+
+CBaseThread::CBaseThread(ThreadMessageReceiver* receiver)
+    : m_hStopEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_hRoomEvent(::CreateEventA(nullptr, TRUE, TRUE, nullptr)),
+      m_pReceiver(receiver)
+{
+    m_bAutoDelete = false;
+    for (ThreadMessage& slot : m_queue)
+        slot.type = -1;
+    ::InitializeCriticalSection(&m_queueLock);
+    ++m_pReceiver->m_nRef;
+}
+
+CBaseThread::~CBaseThread()
+{
+    if (--m_pReceiver->m_nRef == 0)
+        m_pReceiver->OnReleased();
+    ::CloseHandle(m_hStopEvent);
+    ::CloseHandle(m_hRoomEvent);
+    ::DeleteCriticalSection(&m_queueLock);
+}
+
+void CBaseThread::Stop()
+{
+    ::SetEvent(m_hStopEvent);
+}
+
+void CBaseThread::Quit()
+{
+    PostCommand(CMD_QUIT, 0, 0, 0);
+}
+
+int CBaseThread::ExitInstance()
+{
+    ::SetEvent(m_hStopEvent);
+    PostToReceiver(MSG_THREAD_ENDED, 0, 0, 0);
+    return 0;
+}
+
+int CBaseThread::WriteSlot(int type, int p1, int p2, int p3)
+{
+    const int index = m_nWrite;
+    m_queue[index] = {type, p1, p2, p3};
+    m_nWrite = (m_nWrite + 1) % kQueueSize;
+    if (m_nWrite == m_nRead)
+        ::ResetEvent(m_hRoomEvent);     // full
+    return index;
+}
+
+void CBaseThread::PostToReceiver(int type, int p1, int p2, int p3)
+{
+    if (::WaitForSingleObject(m_hRoomEvent, 30000) != WAIT_OBJECT_0)
+        return;
+    ::EnterCriticalSection(&m_queueLock);
+    const int index = WriteSlot(type, p1, p2, p3);
+    ::LeaveCriticalSection(&m_queueLock);
+    ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CBaseThread::TryPostToReceiver(int type, int p1, int p2, int p3)
+{
+    ::EnterCriticalSection(&m_queueLock);
+    if (m_nRead != m_nWrite || ::WaitForSingleObject(m_hRoomEvent, 0) != WAIT_OBJECT_0) {
+        ::LeaveCriticalSection(&m_queueLock);
+        return FALSE;
+    }
+    const int index = WriteSlot(type, p1, p2, p3);
+    ::LeaveCriticalSection(&m_queueLock);
+    ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
+    return TRUE;
+}
+
+void CBaseThread::DeliverNext()
+{
+    ::EnterCriticalSection(&m_queueLock);
+    const ThreadMessage msg = m_queue[m_nRead];
+    ::LeaveCriticalSection(&m_queueLock);
+
+    if (msg.type != MSG_THREAD_ENDED) {
+        m_pReceiver->OnThreadMessage(msg.type, msg.p1, msg.p2, msg.p3, this);
+        ::EnterCriticalSection(&m_queueLock);
+        m_queue[m_nRead].type = -1;
+        const bool wasFull = m_nWrite == m_nRead;
+        m_nRead = (m_nRead + 1) % kQueueSize;
+        if (wasFull)
+            ::SetEvent(m_hRoomEvent);
+        ::LeaveCriticalSection(&m_queueLock);
+        return;
+    }
+
+    m_pReceiver->OnThreadEnded(this);
+    if (::WaitForSingleObject(m_hThread, 1000) == WAIT_TIMEOUT)
+        AfxMessageBox(IDS_THREAD_END_ERROR, MB_OK);
+    g_threadGroup.Remove(this);
+    delete this;
+}
+
+void StartThread(CBaseThread* thread)
+{
+    if (!thread->CreateThread(CREATE_SUSPENDED)) {
+        AfxMessageBox(IDS_THREAD_CREATE_FAILED, MB_OK);
+        delete thread;
+        return;
+    }
+    g_threadGroup.Add(thread);
+    thread->SetThreadPriority(THREAD_PRIORITY_NORMAL);
+    thread->ResumeThread();
+}

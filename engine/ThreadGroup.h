@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+class CBaseThread;
+
+// The running workers, so that the main window can stop them all before
+// the program closes.
+class CThreadGroup {
+public:
+    CThreadGroup();
+    virtual ~CThreadGroup();
+    CThreadGroup(const CThreadGroup&) = delete;
+    CThreadGroup& operator=(const CThreadGroup&) = delete;
+
+    void Add(CBaseThread* thread);
+    void Remove(CBaseThread* thread);
+    bool IsEmpty() const { return m_nThreads == 0; }
+    // Stops every worker and waits up to 40 s for all of them to end. The
+    // objects go when their last messages are delivered afterwards.
+    void StopAll();
+
+    static constexpr int kMaxThreads = 20;
+
+private:
+    CRITICAL_SECTION m_lock;
+    CBaseThread* m_threads[kMaxThreads] = {};
+    int m_nThreads = 0;
+};
+
+extern CThreadGroup g_threadGroup;

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Usage: servers.sh start|stop DIR
+# Starts (or stops) the tests' HTTP and FTP servers on 127.0.0.1. Their
+# ports go to DIR/http.port and DIR/ftp.port; the FTP root is DIR/ftp.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+dir="$2"
+# Debian's interpreter: it has pyftpdlib.
+python=/usr/bin/python3
+
+stop() {
+  for name in http ftp; do
+    if [ -f "$dir/$name.pid" ]; then
+      kill "$(cat "$dir/$name.pid")" 2>/dev/null || true
+      rm -f "$dir/$name.pid" "$dir/$name.port"
+    fi
+  done
+}
+
+case "$1" in
+start)
+  stop
+  mkdir -p "$dir/ftp/pub"
+  # FTP files of the test pattern (the same bytes as the HTTP routes).
+  "$python" - "$dir/ftp/pub" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[0] and '.')
+def pattern(n):
+    block = bytes((i * 7 + (i >> 8) * 13) & 0xFF for i in range(65536))
+    out = bytearray()
+    while len(out) < n:
+        out += block
+    return bytes(out[:n])
+root = sys.argv[1]
+for n in (0, 5000, 100000):
+    with open(f'{root}/file-{n}.bin', 'wb') as f:
+        f.write(pattern(n))
+PY
+  nohup "$python" "$here/http_server.py" "$dir/http.port" >/dev/null 2>&1 &
+  echo $! > "$dir/http.pid"
+  nohup "$python" "$here/ftp_server.py" "$dir/ftp" "$dir/ftp.port" >/dev/null 2>&1 &
+  echo $! > "$dir/ftp.pid"
+  for _ in $(seq 1 100); do
+    [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && exit 0
+    sleep 0.1
+  done
+  echo "servers.sh: the test servers did not start" >&2
+  stop
+  exit 1
+  ;;
+stop)
+  stop
+  ;;
+esac

@@ -1,0 +1,321 @@
+// Downloads over HTTP and FTP from the test servers on 127.0.0.1, into
+// real files, with the real worker threads.
+#include "Test.h"
+#include "EngineUtil.h"
+#include "TestUtil.h"
+#include "engine/DownloadThread.h"
+#include "engine/ThreadGroup.h"
+
+using namespace test;
+
+namespace {
+
+// One download worker reporting to a recorder.
+class Worker {
+public:
+    Worker() : m_pThread(new CDownloadThread(&rec)) { StartThread(m_pThread); }
+    ~Worker() { Finish(); }
+
+    bool Start(const std::string& url, const std::string& path, bool absolute = false)
+    {
+        m_nOutcomes = rec.Outcomes();
+        m_nFirst = rec.messages.size();
+        return m_pThread->StartDownload(url.c_str(), path.c_str(), absolute);
+    }
+    // Waits for the transfer's outcome; 0 when none came in time.
+    int Outcome(DWORD ms = 30000)
+    {
+        PumpUntil([&] { return rec.Outcomes() > m_nOutcomes || rec.ended; }, ms);
+        return rec.Outcomes() > m_nOutcomes ? rec.LastOutcome() : 0;
+    }
+    // Waits for a message of the current transfer.
+    bool WaitFor(int type, DWORD ms = 10000)
+    {
+        return PumpUntil([&] {
+            for (size_t i = m_nFirst; i < rec.messages.size(); ++i)
+                if (rec.messages[i].type == type)
+                    return true;
+            return false;
+        }, ms);
+    }
+    void Finish()
+    {
+        if (m_pThread && !rec.released) {
+            if (!rec.ended)
+                m_pThread->Quit();
+            PumpUntil([&] { return rec.released > 0; }, 10000);
+        }
+        m_pThread = nullptr;
+    }
+    CDownloadThread* Thread() { return rec.released ? nullptr : m_pThread; }
+
+    Recorder rec;
+
+private:
+    CDownloadThread* m_pThread;
+    int m_nOutcomes = 0;
+    size_t m_nFirst = 0;
+};
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
+            names.push_back(fd.cFileName);
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+    return names;
+}
+
+// Checks the messages of one completed transfer of `size` bytes.
+void CheckCompleteTransfer(const Recorder& rec, int announced, int size)
+{
+    int sizes = 0, outcomes = 0, last = -1;
+    bool sizeFirst = !rec.messages.empty() && rec.messages[0].type == DLM_SIZE;
+    for (const Received& m : rec.messages) {
+        if (m.type == DLM_SIZE) {
+            ++sizes;
+            CHECK_EQ(m.p1, announced);
+        } else if (m.type == DLM_PROGRESS) {
+            CHECK(m.p1 > last);
+            CHECK(m.p1 <= size);
+            last = m.p1;
+        } else if (m.type == DLM_COMPLETE) {
+            ++outcomes;
+            CHECK_EQ(m.p1, size);
+        } else {
+            ++outcomes;
+        }
+    }
+    CHECK(sizeFirst);
+    CHECK_EQ(sizes, 1);
+    CHECK_EQ(outcomes, 1);
+    CHECK(rec.ended);
+    CHECK_EQ(rec.endedAfter, rec.messages.size());   // MSG_THREAD_ENDED last
+    CHECK_EQ(rec.released, 1);
+}
+
+} // namespace
+
+TEST_CASE("http: bodies of every size arrive byte-identical, with one request each")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    for (int size : {0, 1, 4095, 4096, 4097, 5000, 8192, 10 * 1024 * 1024}) {
+        const std::string path = "/bytes/" + std::to_string(size) + Unique();
+        Worker worker;
+        REQUIRE(worker.Start(HttpUrl(path), "got\\body-" + std::to_string(size)));
+        CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+        worker.Finish();
+        CheckCompleteTransfer(worker.rec, size, size);
+        std::string bytes;
+        CHECK(ReadFileBytes(dir.File("got\\body-" + std::to_string(size)), bytes));
+        CHECK(bytes == Pattern(size));
+        CHECK_EQ(HttpRequestCount(path), 1);
+    }
+    CHECK_EQ(FilesIn(dir.File("got")).size(), 8u);   // no temporary left behind
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("http: a body without a length announces -1 and completes")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    Worker worker;
+    REQUIRE(worker.Start(HttpUrl("/chunked/20000" + Unique()), "chunked.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    worker.Finish();
+    CheckCompleteTransfer(worker.rec, -1, 20000);
+    std::string bytes;
+    CHECK(ReadFileBytes(dir.File("chunked.bin"), bytes));
+    CHECK(bytes == Pattern(20000));
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("http: error pages, cut-off bodies and refused connections end in error and leave no file")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    const std::string urls[] = {
+        HttpUrl("/status/404" + Unique()),
+        HttpUrl("/status/500" + Unique()),
+        HttpUrl("/short/10000/4000" + Unique()),
+        HttpUrl("/short/8192/4096" + Unique()),
+        "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x.bin",
+        "https://127.0.0.1:" + std::to_string(ClosedPort()) + "/x.bin",
+    };
+    Worker worker;
+    for (const std::string& url : urls) {
+        REQUIRE(worker.Start(url, "result.bin"));
+        CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+    }
+    // The same worker still works afterwards.
+    REQUIRE(worker.Start(HttpUrl("/bytes/100" + Unique()), "result.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    worker.Finish();
+    CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"result.bin"});
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("ftp: an existing file announces its size and arrives; a missing one fails")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    Worker worker;
+    REQUIRE(worker.Start(FtpUrl("/pub/file-100000.bin"), "pub\\file-100000.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    REQUIRE(worker.Start(FtpUrl("/pub/file-0.bin"), "pub\\file-0.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    REQUIRE(worker.Start(FtpUrl("/pub/missing.bin"), "pub\\missing.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+    worker.Finish();
+    CHECK_EQ(worker.rec.messages[0].type, static_cast<int>(DLM_SIZE));
+    CHECK_EQ(worker.rec.messages[0].p1, 100000);
+    std::string bytes;
+    CHECK(ReadFileBytes(dir.File("pub\\file-100000.bin"), bytes));
+    CHECK(bytes == Pattern(100000));
+    CHECK(ReadFileBytes(dir.File("pub\\file-0.bin"), bytes));
+    CHECK(bytes.empty());
+    CHECK(!FileExists(dir.File("pub\\missing.bin")));
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("cancel and stop end a transfer from a server that sends nothing more")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    for (const char* route : {"/stall", "/silent"}) {
+        Worker worker;
+        REQUIRE(worker.Start(HttpUrl(route + Unique()), "stalled.bin"));
+        if (std::string(route) == "/stall")
+            CHECK(worker.WaitFor(DLM_SIZE));
+        else
+            Pump(500);   // blocked waiting for the response
+        worker.Thread()->Cancel();
+        CHECK_EQ(worker.Outcome(3000), static_cast<int>(DLM_CANCELLED));
+        // A cancel between transfers changes nothing for the next one.
+        worker.Thread()->Cancel();
+        REQUIRE(worker.Start(HttpUrl("/bytes/3000" + Unique()), "next.bin"));
+        CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+
+        REQUIRE(worker.Start(HttpUrl(route + Unique()), "stopped.bin"));
+        Pump(500);
+        const size_t before = worker.rec.messages.size();
+        worker.Thread()->Stop();
+        CHECK(PumpUntil([&] { return worker.rec.released > 0; }, 3000));
+        // The stopped transfer sends no outcome of its own.
+        for (size_t i = before; i < worker.rec.messages.size(); ++i)
+            CHECK(worker.rec.messages[i].type == DLM_SIZE);
+        CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"next.bin"});
+        ::DeleteFileA(dir.File("next.bin").c_str());
+    }
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("an earlier file survives a failed, cancelled or stopped download; a completed one replaces it")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    const std::string earlier(10000, 'z');
+    const std::string target = dir.File("keep.bin");
+    REQUIRE(WriteFileBytes(target, earlier));
+    std::string bytes;
+
+    Worker worker;
+    REQUIRE(worker.Start(HttpUrl("/status/404" + Unique()), "keep.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+    CHECK(ReadFileBytes(target, bytes) && bytes == earlier);
+
+    REQUIRE(worker.Start(HttpUrl("/short/9000/100" + Unique()), "keep.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+    CHECK(ReadFileBytes(target, bytes) && bytes == earlier);
+
+    REQUIRE(worker.Start(HttpUrl("/stall" + Unique()), "keep.bin"));
+    CHECK(worker.WaitFor(DLM_SIZE));
+    worker.Thread()->Cancel();
+    CHECK_EQ(worker.Outcome(3000), static_cast<int>(DLM_CANCELLED));
+    CHECK(ReadFileBytes(target, bytes) && bytes == earlier);
+
+    REQUIRE(worker.Start(HttpUrl("/bytes/5000" + Unique()), "keep.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    CHECK(ReadFileBytes(target, bytes) && bytes == Pattern(5000));
+
+    REQUIRE(worker.Start(HttpUrl("/stall" + Unique()), "keep.bin"));
+    Pump(500);
+    worker.Thread()->Stop();
+    CHECK(PumpUntil([&] { return worker.rec.released > 0; }, 3000));
+    CHECK(ReadFileBytes(target, bytes) && bytes == Pattern(5000));
+    CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"keep.bin"});
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("target folders: one missing level is made; names that cannot be written fail before any request")
+{
+    ThreadSink sink;
+    TempDir outside;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    Worker worker;
+    const std::string okPath = "/bytes/10" + Unique();
+    REQUIRE(worker.Start(HttpUrl(okPath), "newdir\\file.bin"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    CHECK(FileExists(dir.File("newdir\\file.bin")));
+
+    const std::string bad[] = {
+        "missing\\deeper\\file.bin",      // the upper folder is missing
+        "dir\\",                          // a folder-like name from a URL ending in "/"
+        "",
+        "..\\escape.bin",
+        "a\\..\\..\\escape.bin",
+        ".. \\escape.bin",
+        "\\rooted.bin",
+        "C:\\absolute.bin",
+        "x\\name:stream",
+        "x\\nul",
+        "x\\CON.txt",
+        "newdir",                         // an existing folder
+    };
+    for (const std::string& name : bad) {
+        const std::string path = "/bytes/10" + Unique();
+        REQUIRE(worker.Start(HttpUrl(path), name));
+        CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+        CHECK_EQ(HttpRequestCount(path), 0);
+    }
+    // An absolute path the user chose is written where it says.
+    const std::string chosen = outside.File("chosen.bin");
+    REQUIRE(worker.Start(HttpUrl("/bytes/10" + Unique()), chosen, true));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
+    worker.Finish();
+    CHECK(FileExists(chosen));
+    CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"newdir"});
+    CHECK(FilesIn(dir.File("newdir")) == std::vector<std::string>{"file.bin"});
+    CHECK(!FileExists(outside.File("escape.bin")));
+    CHECK(!FileExists("C:\\absolute.bin"));
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("safe relative names, Shift-JIS included")
+{
+    CHECK(CDownloadThread::IsSafeRelativeName("dir\\file.zip"));
+    CHECK(CDownloadThread::IsSafeRelativeName("file.zip"));
+    CHECK(CDownloadThread::IsSafeRelativeName("a\\.hidden"));
+    CHECK(CDownloadThread::IsSafeRelativeName("console.log"));
+    CHECK(CDownloadThread::IsSafeRelativeName(Ansi("表\\能.zip")));   // second bytes 0x5C
+    CHECK(CDownloadThread::IsSafeRelativeName(Ansi("ソ..\\x")));       // 83 5C then dots
+    CHECK(!CDownloadThread::IsSafeRelativeName(".."));
+    CHECK(!CDownloadThread::IsSafeRelativeName("a\\..."));
+    CHECK(!CDownloadThread::IsSafeRelativeName("prn"));
+    CHECK(!CDownloadThread::IsSafeRelativeName("/etc/passwd"));
+    CHECK(!CDownloadThread::IsSafeRelativeName("d:x"));
+}
