@@ -190,14 +190,20 @@ public:
         LONG refs = 2;
         HANDLE hGo = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
         HANDLE hDone = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        bool quit = false;
+        volatile bool pending = false;
+        volatile bool quit = false;
         std::function<void(Job&)> call;
         // What the call gives back.
         HINTERNET handle = nullptr;
         BOOL ok = FALSE;
         DWORD count = 0;
+        bool end = false;            // the body has been read to its end
+        volatile LONG received = 0;  // bytes read so far into buf
         WIN32_FIND_DATAA found{};
-        char buf[4096];
+        // Blocks read and not yet written: up to kChunk bytes at a time.
+        static constexpr DWORD kBlock = 4096;
+        static constexpr DWORD kChunk = 16 * kBlock;
+        char buf[kChunk];
     };
 
     NetCaller(HANDLE abortEvent, HANDLE stopEvent)
@@ -224,19 +230,27 @@ public:
     NetCaller& operator=(const NetCaller&) = delete;
 
     // Runs `call` on the helper and returns its results; fails the step
-    // when the transfer is aborted first.
-    const Job& Run(std::function<void(Job&)> call)
+    // when the transfer is aborted first. While the call runs, `tick` is
+    // called every `tickMs` with the job as it stands.
+    const Job& Run(std::function<void(Job&)> call,
+                   const std::function<void(const Job&)>& tick = nullptr, DWORD tickMs = 100)
     {
         if (!m_hThread || m_bAbandoned)
             Fail(STEP_ABORTED);
         m_pJob->call = std::move(call);
+        m_pJob->pending = true;
         ::SetEvent(m_pJob->hGo);
         const HANDLE waits[3] = {m_pJob->hDone, m_hAbort, m_hStop};
-        if (::WaitForMultipleObjects(3, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-            m_bAbandoned = true;
-            Fail(STEP_ABORTED);
+        for (;;) {
+            const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, tick ? tickMs : INFINITE);
+            if (w == WAIT_OBJECT_0)
+                return *m_pJob;
+            if (w != WAIT_TIMEOUT) {
+                m_bAbandoned = true;
+                Fail(STEP_ABORTED);
+            }
+            tick(*m_pJob);
         }
-        return *m_pJob;
     }
 
 private:
@@ -254,10 +268,15 @@ private:
         auto* job = static_cast<Job*>(param);
         for (;;) {
             ::WaitForSingleObject(job->hGo, INFINITE);
+            // A call handed over just before the worker gave up still runs,
+            // so that it can release what it was given.
+            if (job->pending) {
+                job->pending = false;
+                CallGuarded([&] { job->call(*job); });
+                ::SetEvent(job->hDone);
+            }
             if (job->quit)
                 break;
-            CallGuarded([&] { job->call(*job); });
-            ::SetEvent(job->hDone);
         }
         Release(job);
         return 0;
@@ -532,20 +551,47 @@ void CDownloadThread::Download(Request& request)
             throw ThreadException{1};
 
         PostToReceiver(DLM_SIZE, announced, 0, 0);
-        int total = 0;
-        for (;;) {
-            HINTERNET h = UseHandle(data.h);
+
+        // The body is read in 4096-byte blocks on the helper, up to sixteen
+        // at a time, and written here; the running total is reported as the
+        // blocks arrive.
+        HINTERNET h = UseHandle(data.h);
+        int total = 0, reported = 0;
+        auto report = [&](const NetCaller::Job& j) {
+            const int received = total + static_cast<int>(j.received);
+            if (received != reported && TryPostToReceiver(DLM_PROGRESS, received, 0, 0))
+                reported = received;
+        };
+        for (bool end = false; !end;) {
             const NetCaller::Job& j = net.Run([=](NetCaller::Job& j) {
-                j.ok = ::InternetReadFile(h, j.buf, sizeof j.buf, &j.count);
-            });
+                j.ok = TRUE;
+                j.count = 0;
+                ::InterlockedExchange(&j.received, 0);
+                while (j.count < NetCaller::Job::kChunk) {
+                    DWORD n = 0;
+                    if (!::InternetReadFile(h, j.buf + j.count, NetCaller::Job::kBlock, &n)) {
+                        j.ok = FALSE;
+                        return;
+                    }
+                    j.end = n == 0;
+                    if (j.end)
+                        return;
+                    j.count += n;             // a short read is not the end
+                    ::InterlockedExchange(&j.received, static_cast<LONG>(j.count));
+                }
+            }, report);
             if (!j.ok)
                 Fail(STEP_READ);
-            if (j.count == 0)
-                break;   // the end of the data; a short read before it is not
-            file.Write(j.buf, j.count);
-            total += static_cast<int>(j.count);
-            TryPostToReceiver(DLM_PROGRESS, total, 0, 0);
+            end = j.end;
+            if (j.count > 0) {
+                file.Write(j.buf, j.count);
+                total += static_cast<int>(j.count);
+            }
+            UseHandle(data.h);
         }
+        if (total != reported)
+            TryPostToReceiver(DLM_PROGRESS, total, 0, 0);
+
         // The connection ended before the announced length arrived.
         if (lengthKnown && total < announced)
             Fail(STEP_SHORT);

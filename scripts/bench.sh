@@ -6,5 +6,16 @@ build="$root/build"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$build"
 run() { xvfb-run -a "$root/scripts/wine-run.sh" "$build/wineprefix" "$@"; }
+
 echo "== adding URLs to the list"
 run "$build/bench/bench_add_urls.exe"
+
+servers="$build/bench-servers"
+bash "$root/tests/servers/servers.sh" start "$servers"
+trap 'bash "$root/tests/servers/servers.sh" stop "$servers"' EXIT
+url="http://127.0.0.1:$(cat "$servers/http.port")/bytes/104857600"
+
+echo "== one 100 MiB download from a local server"
+run "$build/bench/bench_download.exe" "$url"
+curl -s -o /dev/null -w 'curl: %{size_download} bytes in %{time_total} s\n' "$url" |
+  awk '{ printf "curl: %.1f MiB in %.3f s: %.1f MiB/s\n", $2/1048576, $5, $2/1048576/$5 }'

@@ -319,3 +319,23 @@ TEST_CASE("safe relative names, Shift-JIS included")
     CHECK(!CDownloadThread::IsSafeRelativeName("/etc/passwd"));
     CHECK(!CDownloadThread::IsSafeRelativeName("d:x"));
 }
+
+TEST_CASE("stopping all workers ends two stalled transfers without outcomes")
+{
+    ThreadSink sink;
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    Worker first, second;
+    REQUIRE(first.Start(HttpUrl("/stall" + Unique()), "one.bin"));
+    REQUIRE(second.Start(HttpUrl("/silent" + Unique()), "two.bin"));
+    CHECK(first.WaitFor(DLM_SIZE));
+    Pump(300);
+    MessageBoxWatcher boxes;
+    g_threadGroup.StopAll();
+    CHECK(boxes.Texts().empty());     // both ended within the group's wait
+    CHECK(PumpUntil([&] { return first.rec.released && second.rec.released; }, 5000));
+    CHECK(g_threadGroup.IsEmpty());
+    CHECK_EQ(first.rec.Outcomes() + second.rec.Outcomes(), 0);
+    CHECK(FilesIn(dir.Path()).empty());
+    ::SetCurrentDirectoryA("C:\\");
+}
