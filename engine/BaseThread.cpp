@@ -99,14 +99,15 @@ void CBaseThread::DeliverNext()
     delete this;
 }
 
-void StartThread(CBaseThread* thread)
+bool StartThread(CBaseThread* thread)
 {
     if (!thread->CreateThread(CREATE_SUSPENDED)) {
         AfxMessageBox(IDS_THREAD_CREATE_FAILED, MB_OK);
         delete thread;
-        return;
+        return false;
     }
     g_threadGroup.Add(thread);
     thread->SetThreadPriority(THREAD_PRIORITY_NORMAL);
     thread->ResumeThread();
+    return true;
 }

@@ -21,6 +21,8 @@ public:
     virtual void Quit();
 
     int ExitInstance() override;
+    // True once the worker is asked to stop or has left its loop.
+    bool IsStopping() const { return ::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0; }
 
     // Worker thread: queues a message, waiting up to 30 s for room; a
     // message that finds no room by then is dropped.
@@ -52,5 +54,6 @@ private:
 };
 
 // Starts a worker: registered in g_threadGroup, normal priority. When the
-// thread cannot be created the user is told and the object is deleted.
-void StartThread(CBaseThread* thread);
+// thread cannot be created the user is told, the object is deleted and
+// the result is false.
+bool StartThread(CBaseThread* thread);

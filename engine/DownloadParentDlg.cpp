@@ -1,9 +1,14 @@
 #include "DownloadParentDlg.h"
+#include "DownloadChildDlg.h"
 #include "../app/resource.h"
 #include "../model/KestrinDoc.h"
 
+int CDownloadParentDlg::s_nChildWidth = 0;
+int CDownloadParentDlg::s_nChildHeight = 0;
+int CDownloadParentDlg::s_nParentClientHeight = 0;
+
 CDownloadParentDlg::CDownloadParentDlg(CKestrinDoc* doc)
-    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0)
+    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0)
 {
 }
 
@@ -12,23 +17,162 @@ bool CDownloadParentDlg::Create(HWND owner)
     return CDialog::Create(owner);
 }
 
+CKestrinDoc* CDownloadParentDlg::Doc() const
+{
+    // Never a document that is gone.
+    return m_pDoc && CKestrinDoc::GetDoc() == m_pDoc ? m_pDoc : nullptr;
+}
+
+BOOL CDownloadParentDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (s_nParentClientHeight == 0)
+        s_nParentClientHeight = GetClientRect().bottom;
+    return TRUE;
+}
+
+CDownloadChildDlg* CDownloadParentDlg::OpenPanel()
+{
+    auto* panel = new CDownloadChildDlg;
+    panel->m_pDoc = m_pDoc;
+    m_children[m_nChildren++] = panel;
+    if (!panel->Create(m_hWnd)) {
+        // No window came of it: take it out again unless its destruction did.
+        for (int i = 0; i < m_nChildren; ++i) {
+            if (m_children[i] == panel) {
+                m_children[i] = m_children[--m_nChildren];
+                delete panel;
+                break;
+            }
+        }
+        return nullptr;
+    }
+    return panel;
+}
+
 BOOL CDownloadParentDlg::StartDownloads()
 {
-    return FALSE;
+    CKestrinDoc* doc = Doc();
+    const int pending = doc ? doc->CountPendingItems() : 0;
+    if (pending == 0 || !m_hWnd)
+        return FALSE;
+    m_bStopping = 0;
+    while (m_nChildren < 2 && m_nChildren < pending) {
+        if (!OpenPanel())
+            break;
+    }
+    if (m_nChildren == 0)
+        return FALSE;
+    LayoutChildren(0);
+    // Each panel takes the first pending item in turn.
+    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
+    const int count = m_nChildren;
+    for (int i = 0; i < count; ++i) {
+        panels[i]->ShowWindow(SW_SHOWNA);
+        panels[i]->GoOn();
+    }
+    ShowWindow(SW_SHOWNA);
+    return TRUE;
 }
 
 BOOL CDownloadParentDlg::AddDownload()
 {
-    return FALSE;
+    CKestrinDoc* doc = Doc();
+    if (m_bStopping || !m_hWnd || !doc || doc->CountPendingItems() == 0 || m_nChildren == 2)
+        return FALSE;
+    CDownloadChildDlg* panel = OpenPanel();
+    if (!panel)
+        return FALSE;
+    LayoutChildren(m_nChildren - 1);
+    panel->ShowWindow(SW_SHOWNA);
+    ShowWindow(SW_SHOWNA);
+    panel->GoOn();
+    return TRUE;
+}
+
+void CDownloadParentDlg::LayoutChildren(int first)
+{
+    RECT rc = {0, 0, s_nChildWidth, s_nParentClientHeight + m_nChildren * s_nChildHeight};
+    ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
+    SetWindowPos(nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    for (int k = first; k < m_nChildren; ++k)
+        m_children[k]->SetWindowPos(nullptr, 0, s_nParentClientHeight + k * s_nChildHeight, 0, 0,
+                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDownloadParentDlg::RemoveChild(CWnd* child)
+{
+    int index = -1;
+    for (int i = 0; i < m_nChildren; ++i)
+        if (m_children[i] == child)
+            index = i;
+    if (index < 0)
+        return;
+    auto* panel = m_children[index];
+    for (int i = index; i + 1 < m_nChildren; ++i)
+        m_children[i] = m_children[i + 1];
+    m_children[--m_nChildren] = nullptr;
+
+    if (m_nChildren > 0) {
+        // The lower panels move up into the gap.
+        for (int i = index; i < m_nChildren; ++i)
+            m_children[i]->ShowWindow(SW_HIDE);
+        LayoutChildren(index);
+        for (int i = index; i < m_nChildren; ++i)
+            m_children[i]->ShowWindow(SW_SHOWNA);
+        return;
+    }
+
+    // Items that came while the panels were winding down still belong to
+    // this batch (unless it is being stopped, or the panel had no thread).
+    CKestrinDoc* doc = Doc();
+    if (!m_bStopping && !m_bCloseRequested && !panel->HasNoThread() && doc &&
+        doc->CountPendingItems() > 0 && AddDownload())
+        return;
+
+    ShowWindow(SW_HIDE);
+    m_bStopping = 0;
+    if (doc)
+        doc->FinishBatch();
+    if (m_bCloseRequested && m_hWnd)
+        DestroyWindow();
+}
+
+void CDownloadParentDlg::OnCancel()
+{
+    // Stop both transfers; their items end cancelled, the others stay
+    // unread, and the panels close one by one.
+    if (m_nChildren == 0)
+        return;
+    m_bStopping = 1;
+    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
+    const int count = m_nChildren;
+    for (int i = 0; i < count; ++i)
+        panels[i]->StopThread();
 }
 
 void CDownloadParentDlg::AbandonBatch()
 {
+    m_bStopping = 1;
+    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
+    const int count = m_nChildren;
+    for (int i = 0; i < count; ++i)
+        panels[i]->Abandon();
 }
 
 void CDownloadParentDlg::RequestClose()
 {
     m_bCloseRequested = 1;
+    if (m_nChildren > 0) {
+        // The document goes now: the panels must not reach it again.
+        AbandonBatch();
+        for (int i = 0; i < m_nChildren; ++i)
+            m_children[i]->m_pDoc = nullptr;
+        m_pDoc = nullptr;
+        return;
+    }
     m_pDoc = nullptr;
     if (m_hWnd)
         DestroyWindow();
@@ -38,7 +182,7 @@ void CDownloadParentDlg::RequestClose()
 
 void CDownloadParentDlg::PostNcDestroy()
 {
-    if (m_pDoc)
-        m_pDoc->ForgetProgressDialog(this);
+    if (CKestrinDoc* doc = Doc())
+        doc->ForgetProgressDialog(this);
     delete this;
 }

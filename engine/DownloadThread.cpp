@@ -358,11 +358,6 @@ void CDownloadThread::Execute(int code, int, int, int p3)
         Download(*reinterpret_cast<Request*>(static_cast<INT_PTR>(p3)));
 }
 
-bool CDownloadThread::IsStopping() const
-{
-    return ::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0;
-}
-
 HINTERNET CDownloadThread::UseHandle(HINTERNET handle)
 {
     ::EnterCriticalSection(&m_lock);

@@ -55,7 +55,6 @@ private:
     HINTERNET UseHandle(HINTERNET handle);
     void CloseTransferHandle(HINTERNET& handle);
     void CloseRoot();
-    bool IsStopping() const;
 
     CRITICAL_SECTION m_lock;
     HINTERNET m_hInternet = nullptr;

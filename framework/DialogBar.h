@@ -12,7 +12,11 @@ public:
 
 protected:
     bool OnCommand(UINT id, UINT code, HWND control) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
 
 private:
+    void AddToolTips();
+
     SIZE m_sizeDefault{};
+    HWND m_hTips = nullptr;
 };

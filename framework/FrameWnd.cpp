@@ -1,7 +1,10 @@
 #include "FrameWnd.h"
 #include <shellapi.h>
 #include "CmdUI.h"
+#include <commctrl.h>
 #include "ControlBar.h"
+#include "MessageBox.h"
+#include "StatusBar.h"
 #include "Document.h"
 #include "FrameworkIds.h"
 #include "View.h"
@@ -223,6 +226,63 @@ void CFrameWnd::OnDropFiles(HDROP drop)
     }
 }
 
+std::string CFrameWnd::GetPrompt(UINT id, bool tooltip)
+{
+    const std::string text = AfxLoadString(id);
+    const size_t newline = text.find('\n');
+    if (tooltip)
+        return newline == std::string::npos ? std::string() : text.substr(newline + 1);
+    return text.substr(0, newline);
+}
+
+void CFrameWnd::ShowPrompt(UINT id)
+{
+    if (!m_pMessageBar || !m_pMessageBar->m_hWnd)
+        return;
+    if (id == 0)
+        m_pMessageBar->ShowIdleText();
+    else
+        m_pMessageBar->SetMessageText(GetPrompt(id, false).c_str());
+}
+
+LRESULT CFrameWnd::OnNotify(NMHDR* hdr)
+{
+    switch (hdr->code) {
+    case TTN_GETDISPINFOA:
+    case TTN_GETDISPINFOW: {
+        // Tooltips of toolbar and bar buttons: the second part of the prompt.
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(hdr);
+        UINT id = static_cast<UINT>(hdr->idFrom);
+        if (info->uFlags & TTF_IDISHWND)
+            id = static_cast<UINT>(::GetDlgCtrlID(reinterpret_cast<HWND>(hdr->idFrom)));
+        m_strTip = GetPrompt(id, true);
+        if (hdr->code == TTN_GETDISPINFOA) {
+            info->lpszText = &m_strTip[0];
+        } else {
+            const int n = ::MultiByteToWideChar(CP_ACP, 0, m_strTip.c_str(), -1, nullptr, 0);
+            m_wstrTip.assign(n, L'\0');
+            ::MultiByteToWideChar(CP_ACP, 0, m_strTip.c_str(), -1, &m_wstrTip[0], n);
+            reinterpret_cast<NMTTDISPINFOW*>(hdr)->lpszText = &m_wstrTip[0];
+        }
+        info->hinst = nullptr;
+        return 0;
+    }
+    case TTN_SHOW:
+        // Pointing at a bar's control shows its prompt too.
+        ShowPrompt(static_cast<UINT>(::GetDlgCtrlID(reinterpret_cast<HWND>(hdr->idFrom))));
+        return 0;
+    case TTN_POP:
+        ShowPrompt(0);
+        return 0;
+    case TBN_HOTITEMCHANGE: {
+        auto* hot = reinterpret_cast<NMTBHOTITEM*>(hdr);
+        ShowPrompt((hot->dwFlags & HICF_LEAVING) ? 0 : static_cast<UINT>(hot->idNew));
+        return 0;
+    }
+    }
+    return CWnd::OnNotify(hdr);
+}
+
 bool CFrameWnd::PreTranslateMessage(MSG& msg)
 {
     if (!m_hAccelTable || !m_hWnd)
@@ -246,6 +306,15 @@ LRESULT CFrameWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
+    case WM_MENUSELECT: {
+        const UINT flags = HIWORD(wp);
+        const bool closed = flags == 0xFFFF && !lp;
+        ShowPrompt(closed || (flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : LOWORD(wp));
+        return 0;
+    }
+    case WM_EXITMENULOOP:
+        ShowPrompt(0);
+        break;
     }
     return CWnd::WindowProc(msg, wp, lp);
 }

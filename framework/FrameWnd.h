@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include <string>
 #include <vector>
 #include "Wnd.h"
 #include "DocTemplate.h"
 
 class CCmdUI;
 class CControlBar;
+class CStatusBar;
 class CDocument;
 class CView;
 
@@ -36,11 +38,17 @@ public:
     // Translates accelerator keys for this frame.
     bool PreTranslateMessage(MSG& msg);
 
+    // The status prompt ("...\n") or tooltip ("\n...") of a command.
+    static std::string GetPrompt(UINT id, bool tooltip);
+    // Shows a command's prompt in the status bar, or the idle text for 0.
+    void ShowPrompt(UINT id);
+
     HACCEL m_hAccelTable = nullptr;
 
 protected:
     virtual void PreCreateWindow(CREATESTRUCTA& cs);
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
     int OnCreate(CREATESTRUCTA* cs) override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     void OnSize(UINT type, int cx, int cy) override;
@@ -52,8 +60,11 @@ protected:
 
     std::vector<CControlBar*> m_bars;
     CView* m_pViewActive = nullptr;
+    CStatusBar* m_pMessageBar = nullptr;   // where prompts are shown
 
 private:
+    std::string m_strTip;
+    std::wstring m_wstrTip;
     CDocument* m_pCreatingDoc = nullptr;
     CSingleDocTemplate::NewView m_newView = nullptr;
 };

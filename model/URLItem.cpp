@@ -1,5 +1,6 @@
 #include "URLItem.h"
 #include <windows.h>
+#include <cstring>
 #include "KestrinDoc.h"
 #include "Mbcs.h"
 #include "UrlSplitter.h"
@@ -65,5 +66,15 @@ std::string URLItem::FileNameFromURL(const char* url)
     }
     if (name.size() >= 3 && name[0] == '%' && name[1] == '7' && (name[2] == 'e' || name[2] == 'E'))
         name.erase(0, 3);
+
+    // Characters no Windows file name may hold (a query's "?" above all)
+    // become "_", so that such a URL can be saved at all. A colon is left
+    // for the download to refuse.
+    char* const nameEnd = &name[0] + name.size();
+    for (char* p = &name[0]; p < nameEnd; p += MbcsCharLength(p, nameEnd)) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || std::strchr("?*\"<>|", c))
+            *p = '_';
+    }
     return name;
 }

@@ -29,11 +29,15 @@ public:
     bool IsDownloading() const { return (m_state & ITEM_DOWNLOADING) != 0; }
 
     // The file name the URL is saved to, relative to the download folder:
-    // the last two segments of the URL's path joined by a backslash.
+    // the last two segments of the URL's path joined by a backslash, with
+    // characters that file names cannot hold turned into "_".
     static std::string FileNameFromURL(const char* url);
 
     unsigned char m_state = ITEM_UNREAD;
     const std::string m_strURL;
     std::string m_strFileName;
     int m_nSize = 0;
+    // The user chose m_strFileName (an absolute path) in the properties
+    // dialog; a name derived from the URL must stay in the download folder.
+    bool m_bPathChosen = false;
 };

@@ -85,7 +85,9 @@ TEST_CASE("file name: the last two path segments, joined by a backslash")
         {"http://h/%7eu/x%7ey", "u\\x%7ey"},
         {"http://h/%7e", ""},
         {"http://h/x/%7efile", "x\\%7efile"},
-        {"http://h/cgi/get?id=5", "cgi\\get?id=5"},
+        {"http://h/cgi/get?id=5", "cgi\\get_id=5"},
+        {"http://h/a/b*c\"d<e>f|g?h", "a\\b_c_d_e_f_g_h"},
+        {"http://h/%7e?x", "_x"},
         {"ftp://h:21/pub/x.tgz", "pub\\x.tgz"},
         {"not a url", ""},
     };
@@ -102,6 +104,9 @@ TEST_CASE("file name: Shift-JIS names whose second byte is 0x5C stay whole")
              dir + "\\" + file);
     CHECK_EQ(URLItem::FileNameFromURL(("http://h/" + Ansi("表")).c_str()), Ansi("表"));
     CHECK_EQ(URLItem::FileNameFromURL(("http://h/" + Ansi("表") + "/").c_str()), Ansi("表") + "\\");
+    // "ポ" is 83 7C: its second byte is "|", which must not become "_".
+    CHECK_EQ(URLItem::FileNameFromURL(("http://h/x/" + Ansi("ポ") + "|").c_str()),
+             "x\\" + Ansi("ポ") + "_");
 }
 
 TEST_CASE("file name: only the first 2048 bytes of the object part count")

@@ -1,7 +1,18 @@
 #include "KestrinView.h"
+#include <windowsx.h>
 #include "../app/SharedSettings.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
+#include "../model/UrlItemDlg.h"
+#include "../app/resource.h"
+#include "../framework/CmdUI.h"
+#include "../framework/FrameworkIds.h"
+#include "../framework/WinApp.h"
+
+CKestrinView::CKestrinView()
+    : m_bDragging(0)
+{
+}
 
 CKestrinDoc* CKestrinView::GetDocument() const
 {
@@ -61,4 +72,143 @@ void CKestrinView::RemoveAllRows()
     for (int row = list.GetItemCount() - 1; row >= 0; --row)
         list.SetItemData(row, 0);
     list.DeleteAllItems();
+}
+
+URLItem* CKestrinView::ItemOfRow(int row) const
+{
+    return reinterpret_cast<URLItem*>(GetListCtrl().GetItemData(row));
+}
+
+bool CKestrinView::IsSelectionRemovable() const
+{
+    CListCtrl list = GetListCtrl();
+    if (list.GetSelectedCount() == 0)
+        return false;
+    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
+        if (list.IsSelected(row) && ItemOfRow(row)->IsDownloading())
+            return false;
+    }
+    return true;
+}
+
+void CKestrinView::DeleteSelectedItems()
+{
+    CListCtrl list = GetListCtrl();
+    // From the last row up, so that a removal never moves a row still to come.
+    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
+        if (!list.IsSelected(row) || !GetDocument()->RemoveItem(row))
+            continue;
+        list.SetItemData(row, 0);
+        list.DeleteItem(row);
+    }
+}
+
+void CKestrinView::OnSetUnread()
+{
+    CListCtrl list = GetListCtrl();
+    if (list.GetSelectedCount() == 0)
+        return;
+    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
+        URLItem* item = ItemOfRow(row);
+        if (list.IsSelected(row) && !item->IsDownloading())
+            item->SetState(ITEM_UNREAD);
+    }
+}
+
+void CKestrinView::OnProperties()
+{
+    CListCtrl list = GetListCtrl();
+    int row = list.GetItemCount() - 1;
+    while (row >= 0 && !list.IsSelected(row))
+        --row;
+    if (row < 0 || ItemOfRow(row)->IsDownloading())
+        return;
+    URLItem* item = ItemOfRow(row);
+    CUrlItemDlg dlg(item);
+    dlg.DoModal();
+    // A new destination shows in the row at once.
+    const int now = list.FindItemData(reinterpret_cast<LPARAM>(item));
+    if (now >= 0)
+        list.SetItemText(now, 2, item->m_strFileName.c_str());
+}
+
+void CKestrinView::OnRButtonDown(POINT point)
+{
+    CListCtrl list = GetListCtrl();
+    const int selected = list.GetSelectedCount();
+    if (selected == 0)
+        return;
+    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr),
+                             MAKEINTRESOURCEA(selected == 1 ? IDR_POPUP_SINGLE : IDR_POPUP_MULTI));
+    if (!menu)
+        return;
+    ::ClientToScreen(m_hWnd, &point);
+    // Owned by the main window: its items are enabled, and their commands
+    // routed, like those of the main menu.
+    ::TrackPopupMenu(::GetSubMenu(menu, 0), TPM_RIGHTBUTTON, point.x, point.y, 0,
+                     AfxGetMainWndHandle(), nullptr);
+    ::DestroyMenu(menu);
+}
+
+LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_RBUTTONDOWN) {
+        // The control selects the row under the pointer first.
+        DefWindowProc(msg, wp, lp);
+        OnRButtonDown({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+    }
+    return CListView::WindowProc(msg, wp, lp);
+}
+
+bool CKestrinView::OnCmdMsg(UINT id)
+{
+    switch (id) {
+    case ID_EDIT_CLEAR:
+        DeleteSelectedItems();
+        return true;
+    case ID_SET_UNREAD:
+        OnSetUnread();
+        return true;
+    case ID_PROPERTIES:
+        OnProperties();
+        return true;
+    }
+    return CListView::OnCmdMsg(id);
+}
+
+bool CKestrinView::OnUpdateCmdUI(CCmdUI& ui)
+{
+    CListCtrl list = GetListCtrl();
+    switch (ui.m_nID) {
+    case ID_EDIT_CLEAR:
+    case ID_EDIT_CUT:
+        ui.Enable(IsSelectionRemovable());
+        return true;
+    case ID_EDIT_COPY:
+        ui.Enable(list.GetSelectedCount() > 0);
+        return true;
+    case ID_EDIT_PASTE:
+        ui.Enable(true);
+        return true;
+    case ID_SET_UNREAD: {
+        bool any = false;
+        for (int row = list.GetItemCount() - 1; row >= 0 && !any; --row)
+            any = list.IsSelected(row) && !ItemOfRow(row)->IsDownloading();
+        ui.Enable(any);
+        return true;
+    }
+    case ID_PROPERTIES: {
+        bool one = list.GetSelectedCount() == 1;
+        if (one) {
+            int row = list.GetItemCount() - 1;
+            while (row >= 0 && !list.IsSelected(row))
+                --row;
+            one = row >= 0 && !ItemOfRow(row)->IsDownloading();
+        }
+        ui.Enable(one);
+        return true;
+    }
+    }
+    return CListView::OnUpdateCmdUI(ui);
 }

@@ -6,11 +6,13 @@ Paths:
   /chunked/N          N bytes of the pattern, chunked, no length
   /status/CODE        an error page with that status
   /short/N/M          announces N bytes, sends M (< N) and closes
+  /slow/N/MS          N bytes of the pattern, spread over MS milliseconds
   /stall              announces 1 MiB, sends 10 bytes, then nothing
   /silent             accepts the request and never answers
   /count?path=P       how many requests P has had (P with its query)
-Any other query string is ignored by the routes, so tests can make a URL
-unique with ?t=... and count its requests.
+Path segments after these are ignored (they name the saved file), and so
+is any query string, so tests can make a URL unique with ?t=... and count
+its requests.
 
 Usage: http_server.py PORTFILE  (writes the port there once listening)
 """
@@ -59,9 +61,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def route(self, parts, url):
-        if parts[:1] == ['bytes'] and len(parts) == 2:
+        if parts[:1] == ['bytes'] and len(parts) >= 2:
             self.send_body(200, pattern(int(parts[1])))
-        elif parts[:1] == ['chunked'] and len(parts) == 2:
+        elif parts[:1] == ['chunked'] and len(parts) >= 2:
             body = pattern(int(parts[1]))
             self.send_response(200)
             self.send_header('Transfer-Encoding', 'chunked')
@@ -76,6 +78,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_body(200, pattern(int(parts[2])), length=int(parts[1]))
             self.wfile.flush()
             self.close_connection = True
+        elif parts[:1] == ['slow'] and len(parts) >= 3:
+            body = pattern(int(parts[1]))
+            self.send_response(200)
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            pieces = 10
+            step = max(1, len(body) // pieces)
+            for i in range(0, len(body), step):
+                self.wfile.write(body[i:i + step])
+                self.wfile.flush()
+                time.sleep(int(parts[2]) / 1000.0 / pieces)
         elif parts == ['stall']:
             self.send_body(200, pattern(10), length=1 << 20)
             self.wfile.flush()
