@@ -8,7 +8,7 @@ int CDownloadParentDlg::s_nChildHeight = 0;
 int CDownloadParentDlg::s_nParentClientHeight = 0;
 
 CDownloadParentDlg::CDownloadParentDlg(CKestrinDoc* doc)
-    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0)
+    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0), m_bPlaced(0)
 {
 }
 
@@ -71,6 +71,7 @@ BOOL CDownloadParentDlg::StartDownloads()
         panels[i]->ShowWindow(SW_SHOWNA);
         panels[i]->GoOn();
     }
+    PlaceFirstTime();
     ShowWindow(SW_SHOWNA);
     return TRUE;
 }
@@ -85,9 +86,33 @@ BOOL CDownloadParentDlg::AddDownload()
         return FALSE;
     LayoutChildren(m_nChildren - 1);
     panel->ShowWindow(SW_SHOWNA);
+    PlaceFirstTime();
     ShowWindow(SW_SHOWNA);
     panel->GoOn();
     return TRUE;
+}
+
+void CDownloadParentDlg::PlaceFirstTime()
+{
+    if (m_bPlaced)
+        return;
+    m_bPlaced = 1;
+    // Below the main window when the screen has room, else beside it, so
+    // that the list stays in sight; the user may move it from there.
+    RECT owner{}, work{};
+    ::GetWindowRect(::GetWindow(m_hWnd, GW_OWNER), &owner);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT self = GetWindowRect();
+    const int height = (self.bottom - self.top) + (2 - m_nChildren) * s_nChildHeight;
+    const int width = self.right - self.left;
+    int x = owner.left, y = owner.bottom;
+    if (y + height > work.bottom) {
+        x = owner.right;
+        y = owner.top;
+        if (x + width > work.right)
+            return;
+    }
+    SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDownloadParentDlg::LayoutChildren(int first)

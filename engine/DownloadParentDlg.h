@@ -43,11 +43,13 @@ protected:
 private:
     CDownloadChildDlg* OpenPanel();
     void LayoutChildren(int first);
+    void PlaceFirstTime();
     CKestrinDoc* Doc() const;
 
     CKestrinDoc* m_pDoc;
     unsigned m_bCloseRequested : 1;
     unsigned m_bStopping : 1;       // the batch is being cancelled or given up
+    unsigned m_bPlaced : 1;
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
 };

@@ -8,6 +8,8 @@
 // The dial-up operations the schedule needs from the system. RASAPI32 is
 // behind the real one; tests put a scripted one in its place.
 // Posted to the dialing window with a call's progress (state, error).
+// The program's own message, in place of the system's of the same name.
+#undef WM_RASDIALEVENT
 #define WM_RASDIALEVENT (WM_USER + 272)
 
 class DialService {

@@ -19,3 +19,17 @@ echo "== one 100 MiB download from a local server"
 run "$build/bench/bench_download.exe" "$url"
 curl -s -o /dev/null -w 'curl: %{size_download} bytes in %{time_total} s\n' "$url" |
   awk '{ printf "curl: %.1f MiB in %.3f s: %.1f MiB/s\n", $2/1048576, $5, $2/1048576/$5 }'
+
+echo "== a batch of 1,000 small files from a local server"
+work="$build/bench-batch"
+rm -rf "$work" && mkdir -p "$work/kestrin" "$work/wget"
+port="$(cat "$servers/http.port")"
+for i in $(seq 1 1000); do
+  printf 'http://127.0.0.1:%s/bytes/2000/f%04d.bin\r\n' "$port" "$i"
+done > "$work/list.kst"
+tr -d '\r' < "$work/list.kst" > "$work/list.txt"
+run "$build/bench/bench_batch.exe" "Z:${work//\//\\}\\list.kst" "Z:${work//\//\\}\\kestrin"
+start=$(date +%s.%N)
+(cd "$work/wget" && wget -q -i ../list.txt)
+end=$(date +%s.%N)
+printf 'wget -i: %d files in %.2f s\n' "$(ls "$work/wget" | wc -l)" "$(echo "$end - $start" | bc)"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xauth x11-utils imagemagick
-  fonts-ipafont-gothic locales python3 python3-pyftpdlib curl wget
+  fonts-ipafont-gothic locales python3 python3-pyftpdlib curl wget bc
 )
 
 need_root() {
