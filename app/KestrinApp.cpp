@@ -15,7 +15,9 @@
 #include "../framework/MessageBox.h"
 #include "../model/DirectoryDialog.h"
 #include "../model/KestrinDoc.h"
+#include "../view/ClipFormats.h"
 #include "../view/KestrinView.h"
+#include "../framework/OleDataSource.h"
 
 CKestrinApp theApp;
 
@@ -43,6 +45,8 @@ BOOL CKestrinApp::InitInstance()
         return FALSE;
     }
     SetRegistryKey(IDS_COMPANY);
+    // Before any window: the drop and clipboard code looks them up.
+    ClipFormats::Register();
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&icc);
@@ -75,6 +79,8 @@ int CKestrinApp::ExitInstance()
         WriteProfileString(kSettings, "CurrentDirectory", GetCurrentFolder());
     }
     const int code = CWinApp::ExitInstance();
+    // What was copied stays on the clipboard after the program has gone.
+    COleDataSource::FlushClipboard();
     ::OleUninitialize();
     ::WSACleanup();
     return code;

@@ -4,6 +4,9 @@
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
 #include "../model/UrlItemDlg.h"
+#include "../framework/OleDataSource.h"
+#include "ShortcutExport.h"
+#include "UrlImporter.h"
 #include "../app/resource.h"
 #include "../framework/CmdUI.h"
 #include "../framework/FrameworkIds.h"
@@ -29,6 +32,9 @@ int CKestrinView::OnCreate(CREATESTRUCTA* cs)
 {
     if (CListView::OnCreate(cs) == -1)
         return -1;
+    // There is no list without drops.
+    if (!m_dropTarget.Register(this))
+        return -1;
     if (m_font.CreatePointFont(140, ""))
         SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.m_hFont), TRUE);
     CListCtrl list = GetListCtrl();
@@ -44,6 +50,7 @@ void CKestrinView::OnDestroy()
     g_settings.m_nWidthColURL = list.GetColumnWidth(0);
     g_settings.m_nWidthColState = list.GetColumnWidth(1);
     g_settings.m_nWidthColFilePath = list.GetColumnWidth(2);
+    m_dropTarget.Revoke();
     CListView::OnDestroy();
 }
 
@@ -152,13 +159,110 @@ void CKestrinView::OnRButtonDown(POINT point)
 
 LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_RBUTTONDOWN) {
+    switch (msg) {
+    case WM_RBUTTONDOWN:
         // The control selects the row under the pointer first.
         DefWindowProc(msg, wp, lp);
         OnRButtonDown({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wp), {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
     }
     return CListView::WindowProc(msg, wp, lp);
+}
+
+// ---- intake
+
+DWORD CKestrinView::OnDragOver(COleDataObject*, DWORD keys, POINT)
+{
+    if (m_bDragging)
+        return DROPEFFECT_NONE;   // rows never go back where they came from
+    if ((keys & MK_CONTROL) && (keys & MK_SHIFT))
+        return DROPEFFECT_LINK;
+    if (keys & MK_CONTROL)
+        return DROPEFFECT_COPY;
+    return DROPEFFECT_MOVE;
+}
+
+BOOL CKestrinView::OnDrop(COleDataObject* data, DWORD, POINT)
+{
+    ImportURLs(data);
+    return TRUE;
+}
+
+BOOL CKestrinView::ImportURLs(COleDataObject* data)
+{
+    CKestrinDoc* doc = GetDocument();
+    UrlImporter::Import(*data, [doc](const char* url) { doc->AddURL(url); });
+    return TRUE;
+}
+
+void CKestrinView::ReadShortcutURL(std::istream& in, std::string& url)
+{
+    UrlImporter::ReadShortcutURL(in, url);
+}
+
+void CKestrinView::OnEditPaste()
+{
+    COleDataObject data;
+    if (data.AttachClipboard())
+        ImportURLs(&data);
+    data.Release();
+}
+
+// ---- output
+
+BOOL CKestrinView::FillDataSource(COleDataSource* source)
+{
+    CListCtrl list = GetListCtrl();
+    std::vector<std::string> urls;
+    for (int row = 0; row < list.GetItemCount(); ++row)
+        if (list.IsSelected(row))
+            urls.push_back(ItemOfRow(row)->m_strURL);
+    if (urls.empty())
+        return FALSE;
+    ShortcutExport::Fill(*source, urls, g_settings.m_strShortcutHeader);
+    return TRUE;
+}
+
+HGLOBAL CKestrinView::MakeShortcutContents(const char* url)
+{
+    return ShortcutExport::MakeShortcutContents(url, g_settings.m_strShortcutHeader);
+}
+
+void CKestrinView::OnEditCopy()
+{
+    if (GetListCtrl().GetSelectedCount() == 0)
+        return;
+    auto* source = new COleDataSource;
+    if (FillDataSource(source))
+        source->SetClipboard();
+    else
+        source->Release();
+}
+
+void CKestrinView::OnEditCut()
+{
+    OnEditCopy();
+    DeleteSelectedItems();
+}
+
+void CKestrinView::OnLButtonDown(UINT flags, POINT point)
+{
+    // The control selects, focuses and watches for its own drag first.
+    DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
+    if (GetListCtrl().GetSelectedCount() == 0)
+        return;
+    auto* source = new COleDataSource;
+    if (FillDataSource(source)) {
+        m_bDragging = 1;
+        const DWORD effect = source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE);
+        if (effect == DROPEFFECT_MOVE)
+            DeleteSelectedItems();
+        m_bDragging = 0;
+    }
+    source->Release();
 }
 
 bool CKestrinView::OnCmdMsg(UINT id)
@@ -172,6 +276,15 @@ bool CKestrinView::OnCmdMsg(UINT id)
         return true;
     case ID_PROPERTIES:
         OnProperties();
+        return true;
+    case ID_EDIT_COPY:
+        OnEditCopy();
+        return true;
+    case ID_EDIT_CUT:
+        OnEditCut();
+        return true;
+    case ID_EDIT_PASTE:
+        OnEditPaste();
         return true;
     }
     return CListView::OnCmdMsg(id);

@@ -1,6 +1,11 @@
 #pragma once
+#include <istream>
+#include <string>
 #include "../framework/Font.h"
 #include "../framework/ListView.h"
+#include "../framework/OleDropTarget.h"
+
+class COleDataSource;
 
 class CKestrinDoc;
 class URLItem;
@@ -29,6 +34,15 @@ public:
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
 
+    // Intake: drops and paste.
+    DWORD OnDragOver(COleDataObject* data, DWORD keys, POINT point) override;
+    BOOL OnDrop(COleDataObject* data, DWORD effect, POINT point) override;
+    BOOL ImportURLs(COleDataObject* data);
+    static void ReadShortcutURL(std::istream& in, std::string& url);
+    // Output: copy, cut and drag.
+    BOOL FillDataSource(COleDataSource* source);
+    static HGLOBAL MakeShortcutContents(const char* url);
+
 protected:
     void PreCreateWindow(CREATESTRUCTA& cs) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -36,9 +50,14 @@ protected:
     void OnDestroy() override;
     void OnRButtonDown(POINT point);
 
+    void OnLButtonDown(UINT flags, POINT point);
     void OnSetUnread();
     void OnProperties();
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
 
+    COleDropTarget m_dropTarget;
     CFont m_font;
     unsigned m_bDragging : 1;
 };
