@@ -43,6 +43,12 @@ public:
     BOOL FillDataSource(COleDataSource* source);
     static HGLOBAL MakeShortcutContents(const char* url);
 
+    // What the system calls when something is dragged over the view.
+    IDropTarget* GetDropTarget() { return &m_dropTarget; }
+
+    // Set while a drag started here runs: the view refuses its own rows.
+    unsigned m_bDragging : 1;
+
 protected:
     void PreCreateWindow(CREATESTRUCTA& cs) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -59,5 +65,4 @@ protected:
 
     COleDropTarget m_dropTarget;
     CFont m_font;
-    unsigned m_bDragging : 1;
 };

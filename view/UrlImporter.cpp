@@ -192,10 +192,12 @@ bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& ad
     if (!drop)
         return false;
     const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    bool anyFile = false;
     for (UINT i = 0; i < count; ++i) {
+        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        anyFile = anyFile || length > 0;
         char path[MAX_PATH];
-        if (::DragQueryFileA(drop, i, nullptr, 0) >= MAX_PATH ||
-            !::DragQueryFileA(drop, i, path, MAX_PATH))
+        if (length == 0 || length >= MAX_PATH || !::DragQueryFileA(drop, i, path, MAX_PATH))
             continue;
         if (::lstrcmpiA(::PathFindExtensionA(path), ".url") != 0)
             continue;
@@ -208,7 +210,8 @@ bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& ad
             add(url.c_str());
     }
     ::DragFinish(drop);
-    return count > 0;
+    // A list that names no file is as good as none.
+    return anyFile;
 }
 
 void UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
