@@ -3,6 +3,7 @@
 #include "FrameworkIds.h"
 #include "MessageBox.h"
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
 
 HWND CDataExchange::PrepareCtrl(int id)
@@ -49,42 +50,40 @@ bool ParseNumber(const std::string& text, long& out)
 
 } // namespace
 
-void DDX_Text(CDataExchange& dx, int id, int& value)
+namespace {
+
+// Moves a whole number between a field and `value`; a number outside
+// lo..hi fails with message `textId`.
+template <typename T>
+void ExchangeNumber(CDataExchange& dx, int id, T& value, long lo, long hi, UINT textId)
 {
     if (dx.m_bFailed)
         return;
     HWND ctrl = dx.PrepareCtrl(id);
-    if (dx.m_bSaveAndValidate) {
-        char buf[64] = "";
-        ::GetWindowTextA(ctrl, buf, sizeof buf);
-        long n;
-        if (!ParseNumber(buf, n)) {
-            dx.Fail(AFX_IDP_PARSE_INT);
-            return;
-        }
-        value = static_cast<int>(n);
-    } else {
+    if (!dx.m_bSaveAndValidate) {
         ::SetWindowTextA(ctrl, std::to_string(value).c_str());
+        return;
     }
+    char buf[64] = "";
+    ::GetWindowTextA(ctrl, buf, sizeof buf);
+    long n;
+    if (!ParseNumber(buf, n) || n < lo || n > hi) {
+        dx.Fail(textId);
+        return;
+    }
+    value = static_cast<T>(n);
+}
+
+} // namespace
+
+void DDX_Text(CDataExchange& dx, int id, int& value)
+{
+    ExchangeNumber(dx, id, value, LONG_MIN, LONG_MAX, AFX_IDP_PARSE_INT);
 }
 
 void DDX_Text(CDataExchange& dx, int id, BYTE& value)
 {
-    if (dx.m_bFailed)
-        return;
-    HWND ctrl = dx.PrepareCtrl(id);
-    if (dx.m_bSaveAndValidate) {
-        char buf[64] = "";
-        ::GetWindowTextA(ctrl, buf, sizeof buf);
-        long n;
-        if (!ParseNumber(buf, n) || n < 0 || n > 255) {
-            dx.Fail(AFX_IDP_PARSE_BYTE);
-            return;
-        }
-        value = static_cast<BYTE>(n);
-    } else {
-        ::SetWindowTextA(ctrl, std::to_string(value).c_str());
-    }
+    ExchangeNumber(dx, id, value, 0, 255, AFX_IDP_PARSE_BYTE);
 }
 
 void DDX_Text(CDataExchange& dx, int id, std::string& value)

@@ -1,6 +1,7 @@
 #include "OleDataObject.h"
 #include <shlwapi.h>
 #include <cstring>
+#include "GlobalMem.h"
 
 ULONGLONG CDataFile::GetLength() const
 {
@@ -37,20 +38,6 @@ FORMATETC FormatFor(CLIPFORMAT cf, const FORMATETC* format, DWORD tymed)
     return f;
 }
 
-HGLOBAL CopyGlobal(HGLOBAL source)
-{
-    const SIZE_T size = ::GlobalSize(source);
-    HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
-    if (!copy)
-        return nullptr;
-    const void* from = ::GlobalLock(source);
-    void* to = ::GlobalLock(copy);
-    if (from && to)
-        std::memcpy(to, from, size);
-    ::GlobalUnlock(copy);
-    ::GlobalUnlock(source);
-    return copy;
-}
 
 } // namespace
 
@@ -93,7 +80,7 @@ HGLOBAL COleDataObject::GetGlobalData(CLIPFORMAT cf, const FORMATETC* format) co
     STGMEDIUM medium{};
     if (FAILED(m_lpDataObject->GetData(&f, &medium)))
         return nullptr;
-    HGLOBAL copy = medium.tymed == TYMED_HGLOBAL ? CopyGlobal(medium.hGlobal) : nullptr;
+    HGLOBAL copy = medium.tymed == TYMED_HGLOBAL ? GlobalCopy(medium.hGlobal) : nullptr;
     ::ReleaseStgMedium(&medium);
     return copy;
 }
@@ -109,7 +96,7 @@ std::unique_ptr<CDataFile> COleDataObject::GetFileData(CLIPFORMAT cf, const FORM
     IStream* stream = nullptr;
     switch (medium.tymed) {
     case TYMED_HGLOBAL:
-        if (HGLOBAL copy = CopyGlobal(medium.hGlobal)) {
+        if (HGLOBAL copy = GlobalCopy(medium.hGlobal)) {
             if (FAILED(::CreateStreamOnHGlobal(copy, TRUE, &stream)))
                 ::GlobalFree(copy);
         }

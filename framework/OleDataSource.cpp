@@ -1,26 +1,13 @@
 #include "OleDataSource.h"
 #include <shlobj.h>
 #include <cstring>
+#include "GlobalMem.h"
 
 namespace {
 
 // The last data source handed to the clipboard.
 IDataObject* g_clipboardSource = nullptr;
 
-HGLOBAL CopyGlobal(HGLOBAL source)
-{
-    const SIZE_T size = ::GlobalSize(source);
-    HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size ? size : 1);
-    if (!copy)
-        return nullptr;
-    const void* from = ::GlobalLock(source);
-    void* to = ::GlobalLock(copy);
-    if (from && to)
-        std::memcpy(to, from, size);
-    ::GlobalUnlock(copy);
-    ::GlobalUnlock(source);
-    return copy;
-}
 
 // The drop source of a drag that has none of its own: the left button
 // drops, Esc cancels, the system draws the cursors.
@@ -201,7 +188,7 @@ STDMETHODIMP COleDataSource::GetData(FORMATETC* format, STGMEDIUM* medium)
     std::memset(medium, 0, sizeof *medium);
     const DWORD offered = e->format.tymed & format->tymed;
     // Every consumer gets a copy of its own.
-    HGLOBAL copy = CopyGlobal(e->data);
+    HGLOBAL copy = GlobalCopy(e->data, GMEM_MOVEABLE | GMEM_DDESHARE);
     if (!copy)
         return E_OUTOFMEMORY;
     if (offered & TYMED_HGLOBAL) {

@@ -41,14 +41,6 @@ bool Enabled(UINT id)
     return frame->IsCommandEnabled(id);
 }
 
-void Select(const std::vector<int>& rows)
-{
-    CListCtrl list = View()->GetListCtrl();
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        list.SetItemState(i, 0, LVIS_SELECTED);
-    for (int row : rows)
-        list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
-}
 
 // Counts the end-of-batch signals and what the document said at that time.
 struct FinishCounter : CKestrinDoc::TargetI {
@@ -300,7 +292,7 @@ TEST_CASE("enable rules: removable selections, mark unread and properties")
                Doc()->GetItem(2)->m_state == ITEM_DONE;
     }));
 
-    Select({0, 1, 2});
+    test::SelectRows({0, 1, 2});
     CHECK(!Enabled(ID_EDIT_CLEAR));
     CHECK(!Enabled(ID_EDIT_CUT));
     CHECK(Enabled(ID_EDIT_COPY));
@@ -312,18 +304,18 @@ TEST_CASE("enable rules: removable selections, mark unread and properties")
     ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, MAKEWPARAM(ID_EDIT_CLEAR, 1), 0);
     CHECK_EQ(Doc()->GetItemCount(), 3);
 
-    Select({1, 2});
+    test::SelectRows({1, 2});
     CHECK(Enabled(ID_EDIT_CLEAR));
     CHECK(!Enabled(ID_PROPERTIES));
-    Select({0});
+    test::SelectRows({0});
     CHECK(!Enabled(ID_PROPERTIES));
     CHECK(!Enabled(ID_SET_UNREAD));
-    Select({2});
+    test::SelectRows({2});
     CHECK(Enabled(ID_PROPERTIES));
 
     // Mark unread on all three resets the two that are not downloading;
     // they join the running batch and finish again.
-    Select({0, 1, 2});
+    test::SelectRows({0, 1, 2});
     Command(ID_SET_UNREAD);
     CHECK(Doc()->GetItem(0)->IsDownloading());
     CHECK(PumpUntil([] {
@@ -331,7 +323,7 @@ TEST_CASE("enable rules: removable selections, mark unread and properties")
     }));
 
     // Delete removes the rows it may; the downloading one stays, selected.
-    Select({0, 2});
+    test::SelectRows({0, 2});
     Doc()->GetListView()->DeleteSelectedItems();
     CHECK_EQ(Doc()->GetItemCount(), 2);
     CHECK_EQ(View()->GetListCtrl().GetItemCount(), 2);
@@ -339,7 +331,7 @@ TEST_CASE("enable rules: removable selections, mark unread and properties")
     CHECK(View()->ItemOfRow(0) == Doc()->GetItem(0));
 
     // Nothing selected: copy, delete and the others are off, paste is on.
-    Select({});
+    test::SelectRows({});
     CHECK(!Enabled(ID_EDIT_COPY));
     CHECK(!Enabled(ID_EDIT_CLEAR));
     CHECK(Enabled(ID_EDIT_PASTE));

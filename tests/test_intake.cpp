@@ -422,14 +422,6 @@ namespace {
 
 CKestrinView* View() { return CKestrinDoc::GetDoc()->GetListView(); }
 
-void Select(const std::vector<int>& rows)
-{
-    CListCtrl list = View()->GetListCtrl();
-    for (int i = 0; i < list.GetItemCount(); ++i)
-        list.SetItemState(i, 0, LVIS_SELECTED);
-    for (int row : rows)
-        list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
-}
 
 void Command(UINT id)
 {
@@ -468,7 +460,7 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
         doc->AddURL(u.c_str());
 
     // Rows 2 and 5: the first of them is the text, both are shortcuts.
-    Select({1, 4});
+    test::SelectRows({1, 4});
     Command(ID_EDIT_COPY);
     {
         IDataObject* clip = nullptr;
@@ -481,7 +473,7 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
     }
 
     // Cut row 4 (Japanese): the row goes, the clipboard keeps it.
-    Select({3});
+    test::SelectRows({3});
     Command(ID_EDIT_CUT);
     CHECK(Urls() == (std::vector<std::string>{"http://h/1", "http://h/2.zip", "http://h/3", "http://h/5"}));
 
@@ -496,7 +488,7 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
 
     // Copy two rows and paste them into a fresh list: both, in order.
     doc->AddURL("http://h/a");
-    Select({0, 1});
+    test::SelectRows({0, 1});
     Command(ID_EDIT_COPY);
     doc->SetModifiedFlag(false);
     Command(ID_FILE_NEW);

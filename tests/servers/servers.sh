@@ -22,18 +22,12 @@ start)
   stop
   mkdir -p "$dir/ftp/pub"
   # FTP files of the test pattern (the same bytes as the HTTP routes).
-  "$python" - "$dir/ftp/pub" <<'PY'
+  "$python" - "$here" "$dir/ftp/pub" <<'PY'
 import sys
-sys.path.insert(0, sys.argv[0] and '.')
-def pattern(n):
-    block = bytes((i * 7 + (i >> 8) * 13) & 0xFF for i in range(65536))
-    out = bytearray()
-    while len(out) < n:
-        out += block
-    return bytes(out[:n])
-root = sys.argv[1]
+sys.path.insert(0, sys.argv[1])
+from http_server import pattern
 for n in (0, 5000, 100000):
-    with open(f'{root}/file-{n}.bin', 'wb') as f:
+    with open(f'{sys.argv[2]}/file-{n}.bin', 'wb') as f:
         f.write(pattern(n))
 PY
   nohup "$python" "$here/http_server.py" "$dir/http.port" >/dev/null 2>&1 &

@@ -7,6 +7,8 @@
 #include "framework/FrameworkIds.h"
 #include "framework/MessageBox.h"
 #include "framework/Wnd.h"
+#include "model/KestrinDoc.h"
+#include "view/KestrinView.h"
 
 namespace test {
 
@@ -218,6 +220,15 @@ TempDir::~TempDir()
     op.pFrom = from.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
     ::SHFileOperationA(&op);
+}
+
+void SelectRows(const std::vector<int>& rows)
+{
+    CListCtrl list = CKestrinDoc::GetDoc()->GetListView()->GetListCtrl();
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        list.SetItemState(i, 0, LVIS_SELECTED);
+    for (int row : rows)
+        list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& data)

@@ -60,6 +60,9 @@ private:
     std::string m_path;
 };
 
+// Selects exactly `rows` of the program's list view.
+void SelectRows(const std::vector<int>& rows);
+
 bool WriteFileBytes(const std::string& path, const std::string& data);
 bool ReadFileBytes(const std::string& path, std::string& data);
 bool FileExists(const std::string& path);
