@@ -147,14 +147,17 @@ void CDownloadParentDlg::RemoveChild(CWnd* child)
         LayoutChildren(index);
         for (int i = index; i < m_nChildren; ++i)
             m_children[i]->ShowWindow(SW_SHOWNA);
-        return;
     }
 
-    // Items that came while the panels were winding down still belong to
-    // this batch (unless it is being stopped, or the panel had no thread).
+    // Items that came (or came back) while this panel was winding down
+    // belong to the batch too: they get the freed place, unless the batch
+    // is being stopped or the panel never had a thread.
     CKestrinDoc* doc = Doc();
-    if (!m_bStopping && !m_bCloseRequested && !panel->HasNoThread() && doc &&
-        doc->CountPendingItems() > 0 && AddDownload())
+    const bool refill = !m_bStopping && !m_bCloseRequested && !panel->HasNoThread() && doc &&
+                        doc->CountPendingItems() > 0;
+    if (refill && AddDownload())
+        return;
+    if (m_nChildren > 0)
         return;
 
     ShowWindow(SW_HIDE);
@@ -203,6 +206,13 @@ void CDownloadParentDlg::RequestClose()
         DestroyWindow();
     else
         delete this;
+}
+
+void CDownloadParentDlg::OnDestroy()
+{
+    // Going with its owner: panels closing now start nothing new.
+    m_bStopping = 1;
+    CDialog::OnDestroy();
 }
 
 void CDownloadParentDlg::PostNcDestroy()

@@ -38,6 +38,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnCancel() override;
+    void OnDestroy() override;
     void PostNcDestroy() override;
 
 private:
