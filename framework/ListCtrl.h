@@ -10,6 +10,9 @@ public:
 
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     int GetSelectedCount() const { return ListView_GetSelectedCount(m_hWnd); }
+    // The next selected row after `row` (-1: from the start), or -1.
+    int GetNextSelected(int row) const
+        { return ListView_GetNextItem(m_hWnd, row, LVNI_SELECTED); }
     bool IsSelected(int row) const
         { return (ListView_GetItemState(m_hWnd, row, LVIS_SELECTED) & LVIS_SELECTED) != 0; }
     void SetItemState(int row, UINT state, UINT mask) const

@@ -68,9 +68,18 @@ void CKestrinView::AddItemRow(URLItem* item)
 void CKestrinView::UpdateItemState(URLItem* item)
 {
     CListCtrl list = GetListCtrl();
-    const int row = list.FindItemData(reinterpret_cast<LPARAM>(item));
-    if (row >= 0)
-        list.SetItemText(row, 1, item->GetStateLabel().c_str());
+    // A batch changes rows in list order: look next to the last one first.
+    const LPARAM data = reinterpret_cast<LPARAM>(item);
+    int row = -1;
+    for (int r = m_nLastRow - 1; r <= m_nLastRow + 2 && row < 0; ++r)
+        if (r >= 0 && r < list.GetItemCount() && list.GetItemData(r) == data)
+            row = r;
+    if (row < 0)
+        row = list.FindItemData(data);
+    if (row < 0)
+        return;
+    m_nLastRow = row;
+    list.SetItemText(row, 1, item->GetStateLabel().c_str());
 }
 
 void CKestrinView::RemoveAllRows()
@@ -91,8 +100,9 @@ bool CKestrinView::IsSelectionRemovable() const
     CListCtrl list = GetListCtrl();
     if (list.GetSelectedCount() == 0)
         return false;
-    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
-        if (list.IsSelected(row) && ItemOfRow(row)->IsDownloading())
+    // Only the selected rows are visited: this runs whenever the program idles.
+    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row)) {
+        if (ItemOfRow(row)->IsDownloading())
             return false;
     }
     return true;
@@ -306,20 +316,14 @@ bool CKestrinView::OnUpdateCmdUI(CCmdUI& ui)
         return true;
     case ID_SET_UNREAD: {
         bool any = false;
-        for (int row = list.GetItemCount() - 1; row >= 0 && !any; --row)
-            any = list.IsSelected(row) && !ItemOfRow(row)->IsDownloading();
+        for (int row = list.GetNextSelected(-1); row >= 0 && !any; row = list.GetNextSelected(row))
+            any = !ItemOfRow(row)->IsDownloading();
         ui.Enable(any);
         return true;
     }
     case ID_PROPERTIES: {
-        bool one = list.GetSelectedCount() == 1;
-        if (one) {
-            int row = list.GetItemCount() - 1;
-            while (row >= 0 && !list.IsSelected(row))
-                --row;
-            one = row >= 0 && !ItemOfRow(row)->IsDownloading();
-        }
-        ui.Enable(one);
+        const int row = list.GetNextSelected(-1);
+        ui.Enable(list.GetSelectedCount() == 1 && row >= 0 && !ItemOfRow(row)->IsDownloading());
         return true;
     }
     }

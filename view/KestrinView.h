@@ -65,4 +65,5 @@ protected:
 
     COleDropTarget m_dropTarget;
     CFont m_font;
+    int m_nLastRow = 0;   // the row whose state changed last
 };
