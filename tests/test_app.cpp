@@ -12,6 +12,8 @@
 #include "framework/MessageBox.h"
 #include "model/KestrinDoc.h"
 #include "model/URLItem.h"
+#include "model/UrlItemDlg.h"
+#include <functional>
 #include "view/KestrinView.h"
 
 using test::Ansi;
@@ -244,4 +246,98 @@ TEST_CASE("the list-file type is registered for the user")
     char exe[MAX_PATH] = "";
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
     CHECK_EQ(std::string(value), "\"" + std::string(exe) + "\" \"%1\"");
+}
+
+namespace {
+
+// Runs a modal dialog and, once it is up, calls `inspect` on it and closes it.
+std::function<void(HWND)> g_inspect;
+HWND g_dialog = nullptr;
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM)
+{
+    char cls[16] = "";
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (::lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hwnd, IDC_ITEM_URL)) {
+        g_dialog = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK InspectTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    g_dialog = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, 0);
+    if (!g_dialog)
+        return;
+    ::KillTimer(nullptr, id);
+    g_inspect(g_dialog);
+    ::PostMessageA(g_dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+void RunProperties(URLItem* item, std::function<void(HWND)> inspect)
+{
+    g_inspect = std::move(inspect);
+    ::SetTimer(nullptr, 0, 50, InspectTimer);
+    CUrlItemDlg dlg(item);
+    dlg.DoModal();
+}
+
+std::string ItemText(HWND dlg, int id)
+{
+    char text[512] = "";
+    ::GetDlgItemTextA(dlg, id, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+TEST_CASE("properties: the size in kilobytes, and mark unread resets it")
+{
+    test::LoadTestSettings();
+    CKestrinDoc doc;
+    URLItem* item = doc.AddURL("http://h/a/b.zip");
+    struct {
+        int size;
+        const char* text;
+    } sizes[] = {{1023, "0"}, {1024, "1"}, {0, "???"}, {-1, "???"}, {5 * 1024 * 1024 + 100, "5120"}};
+    for (const auto& s : sizes) {
+        item->m_nSize = s.size;
+        std::string shown, url, file;
+        RunProperties(item, [&](HWND dlg) {
+            shown = ItemText(dlg, IDC_ITEM_SIZE);
+            url = ItemText(dlg, IDC_ITEM_URL);
+            file = ItemText(dlg, IDC_ITEM_FILE);
+        });
+        CHECK_EQ(shown, std::string(s.text));
+        CHECK_EQ(url, std::string("http://h/a/b.zip"));
+        CHECK_EQ(file, std::string("a\\b.zip"));
+    }
+
+    // Mark unread on a completed item: state and size reset at once.
+    item->SetState(ITEM_DONE);
+    item->m_nSize = 4096;
+    std::string after;
+    RunProperties(item, [&](HWND dlg) {
+        ::SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ITEM_MARK_UNREAD, BN_CLICKED), 0);
+        after = ItemText(dlg, IDC_ITEM_SIZE);
+    });
+    CHECK_EQ(after, std::string("???"));
+    CHECK_EQ(item->m_state, static_cast<unsigned char>(ITEM_UNREAD));
+    CHECK_EQ(item->m_nSize, 0);
+
+    // A downloading item is refused with a message and keeps its state.
+    item->SetState(ITEM_DOWNLOADING);
+    item->m_nSize = 2048;
+    test::MessageBoxWatcher boxes;
+    RunProperties(item, [&](HWND dlg) {
+        ::SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ITEM_MARK_UNREAD, BN_CLICKED), 0);
+        after = ItemText(dlg, IDC_ITEM_SIZE);
+    });
+    CHECK_EQ(after, std::string("2"));
+    CHECK_EQ(item->m_state, static_cast<unsigned char>(ITEM_DOWNLOADING));
+    REQUIRE(boxes.Texts().size() == 1u);
+    CHECK_EQ(boxes.Texts()[0], Ansi("現在、ダウンロード中のため、状態を変更できません。"));
+    item->m_state = ITEM_UNREAD;
 }
