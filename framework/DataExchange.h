@@ -1,12 +1,11 @@
 #pragma once
 #include <windows.h>
-#include <string>
 
 class CDialog;
 
-// Moves values between a dialog's members and its controls. After the first
-// failed validation the remaining calls do nothing, so a dialog's
-// DoDataExchange stops at the first bad field.
+// Moves values between a dialog's members and its controls: a dialog's
+// DoDataExchange prepares each control and, when a value is refused,
+// calls Fail; after the first failure the exchange is over.
 class CDataExchange {
 public:
     CDataExchange(CDialog* dlg, bool saveAndValidate)
@@ -22,12 +21,3 @@ public:
     bool m_bFailed = false;
     HWND m_hLastCtrl = nullptr;
 };
-
-void DDX_Text(CDataExchange& dx, int id, int& value);
-void DDX_Text(CDataExchange& dx, int id, BYTE& value);
-void DDX_Text(CDataExchange& dx, int id, std::string& value);
-void DDV_MinMaxInt(CDataExchange& dx, int value, int lo, int hi);
-void DDX_Check(CDataExchange& dx, int id, int& value);
-// `id` is the first radio button of its group; value is the index checked.
-void DDX_Radio(CDataExchange& dx, int id, int& value);
-void DDX_CBIndex(CDataExchange& dx, int id, int& index);

@@ -22,7 +22,6 @@ public:
     bool LoadFrame(UINT resourceId, CDocument* doc, CSingleDocTemplate::NewView newView);
     void InitialUpdateFrame(int nCmdShow);
 
-    CView* GetActiveView() const { return m_pViewActive; }
     CDocument* GetActiveDocument() const;
 
     // Runs command `id` if a target enables it; false when none does.

@@ -57,14 +57,6 @@ void CStatusBar::SetMessageText(const char* text)
     SendMessage(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 
-std::string CStatusBar::GetMessageText() const
-{
-    char text[512] = "";
-    if (LOWORD(SendMessage(SB_GETTEXTLENGTHA, 0)) < sizeof text)
-        SendMessage(SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 void CStatusBar::ShowIdleText()
 {
     SetMessageText(AfxLoadString(AFX_IDS_IDLEMESSAGE).c_str());
@@ -78,9 +70,14 @@ SIZE CStatusBar::CalcFixedLayout(int width)
     return {width, rc.bottom - rc.top};
 }
 
+void CStatusBar::OnSize(UINT, int, int)
+{
+    // The indicators keep to the right edge of whatever width the bar has.
+    SetPaneWidths();
+}
+
 void CStatusBar::UpdateIndicators()
 {
-    SetPaneWidths();
     for (size_t i = 1; i < m_ids.size(); ++i) {
         int key = 0;
         switch (m_ids[i]) {

@@ -13,12 +13,14 @@ public:
     // ids[0] is the message pane (0); the others are indicator strings.
     bool SetIndicators(const UINT* ids, int count);
     void SetMessageText(const char* text);
-    std::string GetMessageText() const;
     // Shows the idle prompt ("レディ").
     void ShowIdleText();
     SIZE CalcFixedLayout(int width) override;
     // Refreshes the indicator panes from the keyboard state.
     void UpdateIndicators();
+
+protected:
+    void OnSize(UINT type, int cx, int cy) override;
 
 private:
     void SetPaneWidths();
