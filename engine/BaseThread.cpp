@@ -41,7 +41,7 @@ int CBaseThread::ExitInstance()
     return 0;
 }
 
-int CBaseThread::WriteSlot(int type, int p1, int p2, int p3)
+int CBaseThread::WriteSlot(int type, int p1, int p2, INT_PTR p3)
 {
     const int index = m_nWrite;
     m_queue[index] = {type, p1, p2, p3};
@@ -51,7 +51,7 @@ int CBaseThread::WriteSlot(int type, int p1, int p2, int p3)
     return index;
 }
 
-void CBaseThread::PostToReceiver(int type, int p1, int p2, int p3)
+void CBaseThread::PostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
     if (::WaitForSingleObject(m_hRoomEvent, 30000) != WAIT_OBJECT_0)
         return;
@@ -61,7 +61,7 @@ void CBaseThread::PostToReceiver(int type, int p1, int p2, int p3)
     ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
 }
 
-BOOL CBaseThread::TryPostToReceiver(int type, int p1, int p2, int p3)
+BOOL CBaseThread::TryPostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
     ::EnterCriticalSection(&m_queueLock);
     if (m_nRead != m_nWrite || ::WaitForSingleObject(m_hRoomEvent, 0) != WAIT_OBJECT_0) {

@@ -12,9 +12,9 @@ public:
     ~CBaseThread() override;
 
     // Runs one command on the worker thread.
-    virtual void Execute(int code, int p1, int p2, int p3) = 0;
+    virtual void Execute(int code, int p1, int p2, INT_PTR p3) = 0;
     // Hands one command to the worker; FALSE when it is refused.
-    virtual BOOL PostCommand(int code, int p1, int p2, int p3) = 0;
+    virtual BOOL PostCommand(int code, int p1, int p2, INT_PTR p3) = 0;
     // Asks the worker to stop.
     virtual void Stop();
     // Asks the worker to leave its loop after the current command.
@@ -26,9 +26,9 @@ public:
 
     // Worker thread: queues a message, waiting up to 30 s for room; a
     // message that finds no room by then is dropped.
-    void PostToReceiver(int type, int p1, int p2, int p3);
+    void PostToReceiver(int type, int p1, int p2, INT_PTR p3);
     // Worker thread: queues a message only if the queue is empty.
-    BOOL TryPostToReceiver(int type, int p1, int p2, int p3);
+    BOOL TryPostToReceiver(int type, int p1, int p2, INT_PTR p3);
     // User-interface thread: delivers the oldest queued message. After
     // MSG_THREAD_ENDED the object is deleted.
     void DeliverNext();
@@ -45,7 +45,7 @@ protected:
 
 private:
     // Writes a slot and posts its announcement; the caller holds the lock.
-    int WriteSlot(int type, int p1, int p2, int p3);
+    int WriteSlot(int type, int p1, int p2, INT_PTR p3);
 
     // Makes each side's index test and room-event change one step.
     CRITICAL_SECTION m_queueLock;

@@ -300,7 +300,7 @@ CDownloadThread::~CDownloadThread()
 {
     // A download command that was never taken still owns its request.
     if (IsCommandPending() && m_command.type == CMD_DOWNLOAD) {
-        auto* request = reinterpret_cast<Request*>(static_cast<INT_PTR>(m_command.p3));
+        auto* request = reinterpret_cast<Request*>(m_command.p3);
         ::CloseHandle(request->hAck);
         delete request;
     }
@@ -323,7 +323,7 @@ BOOL CDownloadThread::StartDownload(const char* url, const char* path, bool abso
     request->path = path;
     request->absoluteAllowed = absoluteAllowed;
     Request* raw = request.get();
-    if (!PostCommand(CMD_DOWNLOAD, 0, 0, static_cast<int>(reinterpret_cast<INT_PTR>(raw)))) {
+    if (!PostCommand(CMD_DOWNLOAD, 0, 0, reinterpret_cast<INT_PTR>(raw))) {
         ::CloseHandle(request->hAck);
         ::CloseHandle(ack);
         return FALSE;
@@ -352,10 +352,10 @@ void CDownloadThread::Stop()
     CloseRoot();
 }
 
-void CDownloadThread::Execute(int code, int, int, int p3)
+void CDownloadThread::Execute(int code, int, int, INT_PTR p3)
 {
     if (code == CMD_DOWNLOAD)
-        Download(*reinterpret_cast<Request*>(static_cast<INT_PTR>(p3)));
+        Download(*reinterpret_cast<Request*>(p3));
 }
 
 HINTERNET CDownloadThread::UseHandle(HINTERNET handle)

@@ -33,7 +33,7 @@ public:
     // Ends the running transfer and the worker, with no transfer message.
     void Stop() override;
 
-    void Execute(int code, int p1, int p2, int p3) override;
+    void Execute(int code, int p1, int p2, INT_PTR p3) override;
 
     // Thrown by a failing transfer step.
     struct ExceptionI {

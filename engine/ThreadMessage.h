@@ -12,7 +12,7 @@ struct ThreadMessage {
     int type;
     int p1;
     int p2;
-    int p3;
+    INT_PTR p3;   // wide enough for a pointer
 };
 
 enum {

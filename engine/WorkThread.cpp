@@ -15,7 +15,7 @@ bool CWorkThread::IsCommandPending() const
     return ::WaitForSingleObject(m_hCommandEvent, 0) == WAIT_OBJECT_0;
 }
 
-BOOL CWorkThread::PostCommand(int code, int p1, int p2, int p3)
+BOOL CWorkThread::PostCommand(int code, int p1, int p2, INT_PTR p3)
 {
     if (::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0 || IsCommandPending())
         return FALSE;

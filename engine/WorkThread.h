@@ -8,7 +8,7 @@ public:
     explicit CWorkThread(ThreadMessageReceiver* receiver);
     ~CWorkThread() override;
 
-    BOOL PostCommand(int code, int p1, int p2, int p3) override;
+    BOOL PostCommand(int code, int p1, int p2, INT_PTR p3) override;
     // The command loop.
     BOOL InitInstance() override;
 

@@ -11,8 +11,15 @@ public:
     DWORD EnumConnections(HRASCONN& first, DWORD& count) override;
     DWORD HangUp(HRASCONN conn) override;
 
-    // Windows 95 sizes of the records.
+    // Windows 95 sizes of the records. A 64-bit build (only made to run the
+    // tests where 32-bit programs cannot run) uses the same records with
+    // their 64-bit alignment.
     static constexpr DWORD kEntryNameSize = 264;
+#ifdef _WIN64
+    static constexpr DWORD kDialParamsSize = sizeof(RASDIALPARAMSA);
+    static constexpr DWORD kConnSize = 424;
+#else
     static constexpr DWORD kDialParamsSize = 1052;
     static constexpr DWORD kConnSize = 412;
+#endif
 };

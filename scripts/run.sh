@@ -12,12 +12,12 @@ build="$root/build"
 source "$root/scripts/wine-prefix.sh" "$build/wineprefix-run"
 
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine "$build/Kestrin.exe" "$@"
+  exec "$KESTRIN_WINE" "$build/Kestrin.exe" "$@"
 fi
 
 shot="$build/kestrin-screenshot.png"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  wine "$1" "${@:3}" &
+  "$KESTRIN_WINE" "$1" "${@:3}" &
   pid=$!
   for _ in $(seq 1 60); do
     sleep 0.5

@@ -7,7 +7,9 @@ export WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
-export WINEARCH=win32
+here_="$(dirname "${BASH_SOURCE[0]}")"
+# shellcheck source=arch.sh
+source "$here_/arch.sh"
 
 if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -15,16 +17,16 @@ if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
     flock 9
     if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
       echo "wine-prefix: creating $WINEPREFIX (about half a minute)" >&2
-      wineboot -i >/dev/null 2>&1
+      "$KESTRIN_WINE" wineboot -i >/dev/null 2>&1
       # Dialogs ask for the Japanese UI fonts by name; point them at IPA.
       key='HKCU\Software\Wine\Fonts\Replacements'
       for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2'; do
         target=IPAPGothic
         [ "$face" = 'ＭＳ ゴシック' ] && target=IPAGothic
-        wine reg add "$key" /v "$face" /d "$target" /f >/dev/null 2>&1
+        "$KESTRIN_WINE" reg add "$key" /v "$face" /d "$target" /f >/dev/null 2>&1
       done
       # Without a window manager (Xvfb) Wine draws the window frames itself.
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      "$KESTRIN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       wineserver -w
       touch "$WINEPREFIX/.kestrin-ready"
     fi

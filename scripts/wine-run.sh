@@ -7,4 +7,4 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=wine-prefix.sh
 source "$here/wine-prefix.sh" "$1"
 shift
-exec wine "$@"
+exec "$KESTRIN_WINE" "$@"

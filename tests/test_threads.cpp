@@ -35,7 +35,7 @@ public:
             ::CloseHandle(h);
     }
 
-    void Execute(int code, int p1, int, int) override
+    void Execute(int code, int p1, int, INT_PTR) override
     {
         switch (code) {
         case CMD_FILL:
