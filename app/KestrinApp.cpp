@@ -199,30 +199,18 @@ void CKestrinApp::OnExploreFolder()
     ::ShellExecuteA(AfxGetMainWndHandle(), "explore", dir, nullptr, dir, SW_SHOWNORMAL);
 }
 
+const CCommandEntry<CKestrinApp> CKestrinApp::s_commands[] = {
+    {ID_APP_ABOUT, &CKestrinApp::OnAppAbout, nullptr, nullptr},
+    {IDC_CHANGE_FOLDER, &CKestrinApp::OnChangeFolder, nullptr, nullptr},
+    {IDC_EXPLORE_FOLDER, &CKestrinApp::OnExploreFolder, nullptr, nullptr},
+};
+
 bool CKestrinApp::OnCmdMsg(UINT id)
 {
-    switch (id) {
-    case ID_APP_ABOUT:
-        OnAppAbout();
-        return true;
-    case IDC_CHANGE_FOLDER:
-        OnChangeFolder();
-        return true;
-    case IDC_EXPLORE_FOLDER:
-        OnExploreFolder();
-        return true;
-    }
-    return CWinApp::OnCmdMsg(id);
+    return RunCommand(*this, s_commands, id) || CWinApp::OnCmdMsg(id);
 }
 
 bool CKestrinApp::OnUpdateCmdUI(CCmdUI& ui)
 {
-    switch (ui.m_nID) {
-    case ID_APP_ABOUT:
-    case IDC_CHANGE_FOLDER:
-    case IDC_EXPLORE_FOLDER:
-        ui.Enable(true);
-        return true;
-    }
-    return CWinApp::OnUpdateCmdUI(ui);
+    return UpdateCommand(*this, s_commands, ui) || CWinApp::OnUpdateCmdUI(ui);
 }

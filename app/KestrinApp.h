@@ -32,6 +32,8 @@ private:
     void OnChangeFolder();
     void OnExploreFolder();
 
+    static const CCommandEntry<CKestrinApp> s_commands[];
+
     bool m_bSettingsLoaded = false;
 };
 

@@ -92,31 +92,50 @@ void CMainFrame::OnIdleUpdate()
         m_wndStatusBar.UpdateIndicators();
 }
 
-CControlBar* CMainFrame::BarOf(UINT id)
+// The View menu's bars: each command shows or hides its bar and carries a
+// check mark while the bar is visible.
+const CCommandEntry<CMainFrame> CMainFrame::s_commands[] = {
+    {ID_VIEW_TOOLBAR, &CMainFrame::OnViewToolBar, nullptr, &CMainFrame::IsToolBarShown},
+    {ID_VIEW_STATUS_BAR, &CMainFrame::OnViewStatusBar, nullptr, &CMainFrame::IsStatusBarShown},
+    {AFX_IDW_DIALOGBAR, &CMainFrame::OnViewDialogBar, nullptr, &CMainFrame::IsDialogBarShown},
+};
+
+void CMainFrame::OnViewToolBar()
 {
-    switch (id) {
-    case ID_VIEW_TOOLBAR: return &m_wndToolBar;
-    case ID_VIEW_STATUS_BAR: return &m_wndStatusBar;
-    case AFX_IDW_DIALOGBAR: return &m_wndDlgBar;
-    }
-    return nullptr;
+    ShowControlBar(&m_wndToolBar, !m_wndToolBar.IsWindowVisible());
+}
+
+void CMainFrame::OnViewStatusBar()
+{
+    ShowControlBar(&m_wndStatusBar, !m_wndStatusBar.IsWindowVisible());
+}
+
+void CMainFrame::OnViewDialogBar()
+{
+    ShowControlBar(&m_wndDlgBar, !m_wndDlgBar.IsWindowVisible());
+}
+
+bool CMainFrame::IsToolBarShown() const
+{
+    return m_wndToolBar.IsWindowVisible() != FALSE;
+}
+
+bool CMainFrame::IsStatusBarShown() const
+{
+    return m_wndStatusBar.IsWindowVisible() != FALSE;
+}
+
+bool CMainFrame::IsDialogBarShown() const
+{
+    return m_wndDlgBar.IsWindowVisible() != FALSE;
 }
 
 bool CMainFrame::OnCmdMsg(UINT id)
 {
-    if (CControlBar* bar = BarOf(id)) {
-        ShowControlBar(bar, !bar->IsWindowVisible());
-        return true;
-    }
-    return CFrameWnd::OnCmdMsg(id);
+    return RunCommand(*this, s_commands, id) || CFrameWnd::OnCmdMsg(id);
 }
 
 bool CMainFrame::OnUpdateCmdUI(CCmdUI& ui)
 {
-    if (CControlBar* bar = BarOf(ui.m_nID)) {
-        ui.Enable(true);
-        ui.SetCheck(bar->IsWindowVisible() ? 1 : 0);
-        return true;
-    }
-    return CFrameWnd::OnUpdateCmdUI(ui);
+    return UpdateCommand(*this, s_commands, ui) || CFrameWnd::OnUpdateCmdUI(ui);
 }

@@ -28,5 +28,12 @@ protected:
     bool OnUpdateCmdUI(CCmdUI& ui) override;
 
 private:
-    CControlBar* BarOf(UINT id);
+    void OnViewToolBar();
+    void OnViewStatusBar();
+    void OnViewDialogBar();
+    bool IsToolBarShown() const;
+    bool IsStatusBarShown() const;
+    bool IsDialogBarShown() const;
+
+    static const CCommandEntry<CMainFrame> s_commands[];
 };

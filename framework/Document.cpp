@@ -112,28 +112,29 @@ bool CDocument::DoSave(const std::string& path)
     return true;
 }
 
+const CCommandEntry<CDocument> CDocument::s_commands[] = {
+    {ID_FILE_SAVE, &CDocument::OnFileSave, nullptr, nullptr},
+    {ID_FILE_SAVE_AS, &CDocument::OnFileSaveAs, nullptr, nullptr},
+};
+
+void CDocument::OnFileSave()
+{
+    DoSave(m_strPathName);
+}
+
+void CDocument::OnFileSaveAs()
+{
+    DoSave(std::string());
+}
+
 bool CDocument::OnCmdMsg(UINT id)
 {
-    switch (id) {
-    case ID_FILE_SAVE:
-        DoSave(m_strPathName);
-        return true;
-    case ID_FILE_SAVE_AS:
-        DoSave(std::string());
-        return true;
-    }
-    return false;
+    return RunCommand(*this, s_commands, id);
 }
 
 bool CDocument::OnUpdateCmdUI(CCmdUI& ui)
 {
-    switch (ui.m_nID) {
-    case ID_FILE_SAVE:
-    case ID_FILE_SAVE_AS:
-        ui.Enable(true);
-        return true;
-    }
-    return false;
+    return UpdateCommand(*this, s_commands, ui);
 }
 
 bool ReadWholeFile(const char* path, DWORD limit, std::string& data, bool& tooLarge)

@@ -56,6 +56,11 @@ protected:
     bool DoSave(const std::string& path);
 
 private:
+    void OnFileSave();
+    void OnFileSaveAs();
+
+    static const CCommandEntry<CDocument> s_commands[];
+
     std::vector<CView*> m_views;
     std::string m_strPathName;
     bool m_bModified = false;

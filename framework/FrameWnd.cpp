@@ -116,15 +116,39 @@ bool CFrameWnd::IsCommandEnabled(UINT id)
     return ui.m_bHandled && ui.m_bEnabled;
 }
 
+bool CFrameWnd::IsCommandHandled(UINT id)
+{
+    CCmdUI ui(id);
+    RouteUpdateCmdUI(ui);
+    return ui.m_bHandled;
+}
+
 bool CFrameWnd::OnCommand(UINT id, UINT code, HWND control)
 {
     if (control && code != BN_CLICKED)
         return false;
     // Whichever way it came (menu, key, button), a disabled command does
     // not run.
-    if (IsCommandEnabled(id))
+    CCmdUI ui(id);
+    RouteUpdateCmdUI(ui);
+    if (!ui.m_bHandled)
+        OnUnhandledCommand(id);
+    else if (ui.m_bEnabled)
         RouteCmdMsg(id);
     return true;
+}
+
+void CFrameWnd::OnUnhandledCommand(UINT id)
+{
+#ifndef NDEBUG
+    // A menu item, button or key whose command no target takes is a
+    // mistake of the program's own: say so where a developer looks.
+    char text[80];
+    ::wsprintfA(text, "Kestrin: command %u has no handler\n", id);
+    ::OutputDebugStringA(text);
+#else
+    (void)id;
+#endif
 }
 
 void CFrameWnd::OnInitMenuPopup(HMENU menu)

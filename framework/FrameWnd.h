@@ -28,6 +28,8 @@ public:
     bool RouteCmdMsg(UINT id);
     void RouteUpdateCmdUI(CCmdUI& ui);
     bool IsCommandEnabled(UINT id);
+    // Whether some target names the command at all.
+    bool IsCommandHandled(UINT id);
 
     // Places the control bars and the view in the client area.
     virtual void RecalcLayout();
@@ -56,6 +58,9 @@ protected:
     // A menu is about to show: enable, grey and check its items.
     void OnInitMenuPopup(HMENU menu);
     void OnDropFiles(HDROP drop);
+    // A command that no target names; shown to the developer in a debug
+    // build, ignored otherwise.
+    virtual void OnUnhandledCommand(UINT id);
 
     std::vector<CControlBar*> m_bars;
     CView* m_pViewActive = nullptr;

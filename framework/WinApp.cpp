@@ -259,33 +259,26 @@ void CWinApp::OnFileOpen()
         OpenDocumentFile(dlg.GetPathName().c_str());
 }
 
+void CWinApp::OnAppExit()
+{
+    if (m_pMainWnd)
+        m_pMainWnd->PostMessage(WM_CLOSE);
+}
+
+const CCommandEntry<CWinApp> CWinApp::s_commands[] = {
+    {ID_FILE_NEW, &CWinApp::OnFileNew, nullptr, nullptr},
+    {ID_FILE_OPEN, &CWinApp::OnFileOpen, nullptr, nullptr},
+    {ID_APP_EXIT, &CWinApp::OnAppExit, nullptr, nullptr},
+};
+
 bool CWinApp::OnCmdMsg(UINT id)
 {
-    switch (id) {
-    case ID_FILE_NEW:
-        OnFileNew();
-        return true;
-    case ID_FILE_OPEN:
-        OnFileOpen();
-        return true;
-    case ID_APP_EXIT:
-        if (m_pMainWnd)
-            m_pMainWnd->PostMessage(WM_CLOSE);
-        return true;
-    }
-    return false;
+    return RunCommand(*this, s_commands, id);
 }
 
 bool CWinApp::OnUpdateCmdUI(CCmdUI& ui)
 {
-    switch (ui.m_nID) {
-    case ID_FILE_NEW:
-    case ID_FILE_OPEN:
-    case ID_APP_EXIT:
-        ui.Enable(true);
-        return true;
-    }
-    return false;
+    return UpdateCommand(*this, s_commands, ui);
 }
 
 int AfxWinMain(int nCmdShow)

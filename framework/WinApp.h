@@ -65,8 +65,11 @@ public:
 protected:
     void OnFileNew();
     void OnFileOpen();
+    void OnAppExit();
 
 private:
+    static const CCommandEntry<CWinApp> s_commands[];
+
     std::vector<std::string> m_recentFiles;
     UINT m_nMaxRecent = 0;
 };

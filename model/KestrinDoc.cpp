@@ -239,20 +239,21 @@ void CKestrinDoc::OnBatchDownload()
     StartBatch(BATCH_DOWNLOAD);
 }
 
+const CCommandEntry<CKestrinDoc> CKestrinDoc::s_commands[] = {
+    {ID_BATCH_DOWNLOAD, &CKestrinDoc::OnBatchDownload, &CKestrinDoc::CanStartBatch, nullptr},
+};
+
+bool CKestrinDoc::CanStartBatch() const
+{
+    return m_nBatchMode == BATCH_IDLE && !m_items.empty();
+}
+
 bool CKestrinDoc::OnCmdMsg(UINT id)
 {
-    if (id == ID_BATCH_DOWNLOAD) {
-        OnBatchDownload();
-        return true;
-    }
-    return CDocument::OnCmdMsg(id);
+    return RunCommand(*this, s_commands, id) || CDocument::OnCmdMsg(id);
 }
 
 bool CKestrinDoc::OnUpdateCmdUI(CCmdUI& ui)
 {
-    if (ui.m_nID == ID_BATCH_DOWNLOAD) {
-        ui.Enable(m_nBatchMode == BATCH_IDLE && !m_items.empty());
-        return true;
-    }
-    return CDocument::OnUpdateCmdUI(ui);
+    return UpdateCommand(*this, s_commands, ui) || CDocument::OnUpdateCmdUI(ui);
 }

@@ -73,6 +73,9 @@ protected:
 
 private:
     void OnBatchDownload();
+    bool CanStartBatch() const;
+
+    static const CCommandEntry<CKestrinDoc> s_commands[];
     void ForgetItem(URLItem* item);
 
     std::vector<URLItem*> m_items;

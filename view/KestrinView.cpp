@@ -275,57 +275,44 @@ void CKestrinView::OnLButtonDown(UINT flags, POINT point)
     source->Release();
 }
 
+// The view's commands and the rule that enables each; the same rules hold
+// in the main menu, the toolbar, the popup menus and for the keys.
+const CCommandEntry<CKestrinView> CKestrinView::s_commands[] = {
+    {ID_EDIT_CLEAR, &CKestrinView::DeleteSelectedItems, &CKestrinView::IsSelectionRemovable, nullptr},
+    {ID_EDIT_CUT, &CKestrinView::OnEditCut, &CKestrinView::IsSelectionRemovable, nullptr},
+    {ID_EDIT_COPY, &CKestrinView::OnEditCopy, &CKestrinView::HasSelection, nullptr},
+    {ID_EDIT_PASTE, &CKestrinView::OnEditPaste, nullptr, nullptr},
+    {ID_SET_UNREAD, &CKestrinView::OnSetUnread, &CKestrinView::CanSetUnread, nullptr},
+    {ID_PROPERTIES, &CKestrinView::OnProperties, &CKestrinView::CanShowProperties, nullptr},
+};
+
+bool CKestrinView::HasSelection() const
+{
+    return GetListCtrl().GetSelectedCount() > 0;
+}
+
+bool CKestrinView::CanSetUnread() const
+{
+    CListCtrl list = GetListCtrl();
+    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row))
+        if (!ItemOfRow(row)->IsDownloading())
+            return true;
+    return false;
+}
+
+bool CKestrinView::CanShowProperties() const
+{
+    CListCtrl list = GetListCtrl();
+    const int row = list.GetNextSelected(-1);
+    return list.GetSelectedCount() == 1 && row >= 0 && !ItemOfRow(row)->IsDownloading();
+}
+
 bool CKestrinView::OnCmdMsg(UINT id)
 {
-    switch (id) {
-    case ID_EDIT_CLEAR:
-        DeleteSelectedItems();
-        return true;
-    case ID_SET_UNREAD:
-        OnSetUnread();
-        return true;
-    case ID_PROPERTIES:
-        OnProperties();
-        return true;
-    case ID_EDIT_COPY:
-        OnEditCopy();
-        return true;
-    case ID_EDIT_CUT:
-        OnEditCut();
-        return true;
-    case ID_EDIT_PASTE:
-        OnEditPaste();
-        return true;
-    }
-    return CListView::OnCmdMsg(id);
+    return RunCommand(*this, s_commands, id) || CListView::OnCmdMsg(id);
 }
 
 bool CKestrinView::OnUpdateCmdUI(CCmdUI& ui)
 {
-    CListCtrl list = GetListCtrl();
-    switch (ui.m_nID) {
-    case ID_EDIT_CLEAR:
-    case ID_EDIT_CUT:
-        ui.Enable(IsSelectionRemovable());
-        return true;
-    case ID_EDIT_COPY:
-        ui.Enable(list.GetSelectedCount() > 0);
-        return true;
-    case ID_EDIT_PASTE:
-        ui.Enable(true);
-        return true;
-    case ID_SET_UNREAD: {
-        bool any = false;
-        for (int row = list.GetNextSelected(-1); row >= 0 && !any; row = list.GetNextSelected(row))
-            any = !ItemOfRow(row)->IsDownloading();
-        ui.Enable(any);
-        return true;
-    }
-    case ID_PROPERTIES: {
-        const int row = list.GetNextSelected(-1);
-        ui.Enable(list.GetSelectedCount() == 1 && row >= 0 && !ItemOfRow(row)->IsDownloading());
-        return true;
-    }
-    }
-    return CListView::OnUpdateCmdUI(ui);
+    return UpdateCommand(*this, s_commands, ui) || CListView::OnUpdateCmdUI(ui);
 }

@@ -62,6 +62,11 @@ protected:
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
+    bool HasSelection() const;
+    bool CanSetUnread() const;
+    bool CanShowProperties() const;
+
+    static const CCommandEntry<CKestrinView> s_commands[];
 
     COleDropTarget m_dropTarget;
     CFont m_font;
