@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     LARGE_INTEGER freq, t0, t1;
     ::QueryPerformanceFrequency(&freq);
     ::QueryPerformanceCounter(&t0);
-    thread->StartDownload(argv[1], "kestrin-bench.bin");
+    thread->StartDownload(argv[1], "kestrin-bench.bin", temp);
     MSG msg;
     while (!receiver.outcome && ::GetMessageA(&msg, nullptr, 0, 0))
         ::DispatchMessageA(&msg);

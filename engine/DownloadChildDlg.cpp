@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include "DownloadParentDlg.h"
 #include "DownloadThread.h"
+#include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
@@ -83,7 +84,7 @@ BOOL CDownloadChildDlg::StartNextItem()
     SetProgress(0);
 
     if (!m_pThread->StartDownload(item->m_strURL.c_str(), item->m_strFileName.c_str(),
-                                  item->m_bPathChosen)) {
+                                  theApp.m_strCurrentDirectory.c_str(), item->m_bPathChosen)) {
         m_pItem = nullptr;
         if (!m_pThread->IsStopping()) {
             // Handed over but not taken in time: this worker is not to be

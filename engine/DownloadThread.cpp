@@ -1,38 +1,49 @@
 #include "DownloadThread.h"
+#include <cctype>
 #include <climits>
-#include <functional>
-#include <memory>
+#include <cstdlib>
+#include <vector>
 #include "../framework/CallGuarded.h"
 #include "../framework/FrameworkIds.h"
 #include "../framework/MessageBox.h"
 #include "../model/Mbcs.h"
 #include "../model/UrlSplitter.h"
 
-// What a download command carries. It belongs to the worker once the
-// command is taken; the user-interface side keeps nothing of it.
+DWORD CDownloadThread::s_connectLimitMs = 60000;
+DWORD CDownloadThread::s_idleLimitMs = 120000;
+
+// What a download command carries. It belongs to the worker once it is
+// posted; the user-interface side keeps nothing of it.
 struct CDownloadThread::Request {
-    HANDLE hAck;        // the worker's own handle to the acknowledge event
     std::string url;
     std::string path;
+    std::string folder;
     bool absoluteAllowed;
 };
 
 namespace {
 
-enum Step {
-    STEP_PATH = 1, STEP_TEMP, STEP_ROOT, STEP_CONNECT, STEP_FIND, STEP_OPEN,
-    STEP_REQUEST, STEP_SEND, STEP_STATUS, STEP_READ, STEP_WRITE, STEP_SHORT,
-    STEP_COMMIT, STEP_ABORTED,
-};
+// One read, one write: the block size of the body.
+constexpr DWORD kBlock = 64 * 1024;
+// Redirects followed in a row before the download is given up.
+constexpr int kMaxRedirects = 10;
+// How long the worker waits for the handles of a finished transfer to
+// close before it leaves that to the helper.
+constexpr DWORD kCloseGraceMs = 1000;
 
-[[noreturn]] void Fail(int step)
-{
-    throw CDownloadThread::ExceptionI{step};
-}
+const char kPartialSuffix[] = ".kstpart";
+const char kRecordSuffix[] = ".kstinfo";
+const char kRecordMagic[] = "Kestrin partial 1";
 
 bool IsSeparator(char c)
 {
     return c == '\\' || c == '/';
+}
+
+bool IsAbsolutePath(const std::string& path)
+{
+    return (path.size() >= 2 && path[1] == ':') || (path.size() >= 2 && IsSeparator(path[0]) &&
+                                                    IsSeparator(path[1]));
 }
 
 // "%41" and the like, as FTP servers want the plain name.
@@ -56,158 +67,336 @@ std::string PercentDecoded(const std::string& text)
     return out;
 }
 
-// Status and length of an HTTP response; false when `h` is not one.
-bool QueryHttpResponse(HINTERNET h, DWORD& status, int& length, bool& lengthKnown)
+// A header of the response as text; false when it is not there.
+bool QueryHeader(HINTERNET h, DWORD info, std::string& value)
 {
-    DWORD size = sizeof status, index = 0;
-    if (!::HttpQueryInfoA(h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
+    std::vector<char> buf(1024);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buf.size()) - 1, index = 0;
+        if (::HttpQueryInfoA(h, info, buf.data(), &size, &index)) {
+            value.assign(buf.data(), size);
+            return true;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buf.size() > (1u << 20))
+            return false;
+        buf.resize(static_cast<size_t>(size) + 2 > buf.size() * 2 ? static_cast<size_t>(size) + 2
+                                                                  : buf.size() * 2);
+    }
+}
+
+// A whole decimal number of at most 18 digits, so it fits in 64 bits.
+bool ParseCount(const std::string& text, size_t begin, size_t end, long long& value)
+{
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    if (begin == end || end - begin > 18)
         return false;
-    DWORD contentLength = 0;
-    size = sizeof contentLength;
-    index = 0;
-    lengthKnown = ::HttpQueryInfoA(h, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                                   &contentLength, &size, &index) && contentLength <= INT_MAX;
-    length = lengthKnown ? static_cast<int>(contentLength) : -1;
+    value = 0;
+    for (size_t i = begin; i < end; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
     return true;
+}
+
+// The response began with a status line "HTTP/x.y nnn".
+bool HasStatusLine(HINTERNET h)
+{
+    std::string raw;
+    if (!QueryHeader(h, HTTP_QUERY_RAW_HEADERS_CRLF, raw))
+        return false;
+    return raw.size() >= 12 && raw.compare(0, 5, "HTTP/") == 0 && isdigit(static_cast<unsigned char>(raw[5])) &&
+           raw[6] == '.' && isdigit(static_cast<unsigned char>(raw[7])) && raw[8] == ' ' &&
+           isdigit(static_cast<unsigned char>(raw[9])) && isdigit(static_cast<unsigned char>(raw[10])) &&
+           isdigit(static_cast<unsigned char>(raw[11]));
+}
+
+// "bytes FIRST-LAST/TOTAL".
+bool ParseContentRange(const std::string& text, long long& first, long long& last, long long& total)
+{
+    if (text.compare(0, 6, "bytes ") != 0)
+        return false;
+    const size_t dash = text.find('-', 6), slash = text.find('/', 6);
+    return dash != std::string::npos && slash != std::string::npos && dash < slash &&
+           ParseCount(text, 6, dash, first) && ParseCount(text, dash + 1, slash, last) &&
+           ParseCount(text, slash + 1, text.size(), total);
+}
+
+bool HasControlCharacter(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+bool IsRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+void SetTimeouts(HINTERNET h, DWORD connectMs, DWORD idleMs)
+{
+    ::InternetSetOptionA(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+    for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
+        ::InternetSetOptionA(h, option, &idleMs, sizeof idleMs);
+}
+
+DWORD Sum(DWORD a, DWORD b)
+{
+    return a > INFINITE - 1 - b ? INFINITE - 1 : a + b;
+}
+
+// Resolves an item's file name as a transfer does: a relative one below
+// `folder`, which it must not leave; an absolute one (when allowed) as it
+// is. Gives the full path and where its file-name part begins.
+TransferFailure::Kind ResolveTarget(const std::string& path, const std::string& folder,
+                                    bool absoluteAllowed, std::string& full, size_t& namePos)
+{
+    const bool absolute = absoluteAllowed && IsAbsolutePath(path);
+    if (!absoluteAllowed && !CDownloadThread::IsSafeRelativeName(path))
+        return TransferFailure::UNSAFE_NAME;
+    char base[MAX_PATH];
+    std::string root;
+    if (!absolute) {
+        if (folder.empty())
+            return TransferFailure::WRITE_FAILED;
+        const DWORD b = ::GetFullPathNameA(folder.c_str(), MAX_PATH, base, nullptr);
+        if (b == 0 || b >= MAX_PATH)
+            return TransferFailure::WRITE_FAILED;
+        root = base;
+        if (!IsSeparator(root.back()))
+            root.push_back('\\');
+    }
+    const std::string combined = absolute ? path : root + path;
+    char buf[MAX_PATH];
+    char* filePart = nullptr;
+    const DWORD n = ::GetFullPathNameA(combined.c_str(), MAX_PATH, buf, &filePart);
+    // Room for the partial file's longer name too.
+    if (n == 0 || n + sizeof kPartialSuffix >= MAX_PATH || !filePart || !*filePart)
+        return TransferFailure::UNSAFE_NAME;
+    if (!absoluteAllowed) {
+        // A name from a URL lands below the download folder, nowhere else.
+        if (n <= root.size() || ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, buf,
+                static_cast<int>(root.size()), root.c_str(), static_cast<int>(root.size())) != CSTR_EQUAL)
+            return TransferFailure::UNSAFE_NAME;
+    }
+    full = buf;
+    namePos = static_cast<size_t>(filePart - buf);
+    return TransferFailure::NONE;
 }
 
 } // namespace
 
-// The file being downloaded: a temporary file beside the target, put in the
-// target's place only when the transfer has completed, and deleted on any
-// failure, so that an earlier file of that name survives a failed attempt.
+// The file being downloaded. Bytes go into a partial file beside the
+// target, which takes the target's place only when the transfer is whole,
+// so an earlier file of that name survives a failed attempt. A partial
+// file that holds bytes and has a record of where they came from (the URL
+// and the server's validator) is kept when the transfer fails, so that a
+// later download of the same URL asks only for the rest.
 class CDownloadThread::TargetFile {
 public:
-    ~TargetFile() { Discard(); }
+    ~TargetFile() { Close(); }
 
-    void Open(const std::string& path, bool absoluteAllowed);
-    void Write(const char* data, DWORD n);
-    void Commit();
+    TransferFailure::Kind Open(const std::string& path, const std::string& folder,
+                               bool absoluteAllowed, const std::string& url);
+    // Bytes an earlier attempt left, with the validator they came with.
+    long long ResumeFrom() const { return m_nResume; }
+    const std::string& Validator() const { return m_strValidator; }
+    // Goes on after the earlier bytes, or empties the file.
+    bool Append();
+    bool Restart();
+    // Records the validator of the bytes now coming; without one the file
+    // is not kept on failure.
+    bool Record(const std::string& validator);
+    void DropRecord();
+    bool Write(const char* data, DWORD n);
+    // Puts the whole file in the target's place.
+    bool Commit();
+    // Closes the file; deletes it unless a later download can go on from it.
+    void Close();
 
 private:
-    void Discard();
-
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
-    std::string m_strTemp;
     std::string m_strTarget;
+    std::string m_strPartial;
+    std::string m_strRecord;
+    std::string m_strUrl;
+    std::string m_strValidator;
+    long long m_nResume = 0;
+    long long m_nSize = 0;
+    bool m_bRecorded = false;
 };
 
-void CDownloadThread::TargetFile::Open(const std::string& path, bool absoluteAllowed)
+TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
+    const std::string& folder, bool absoluteAllowed, const std::string& url)
 {
-    if (!absoluteAllowed && !IsSafeRelativeName(path))
-        Fail(STEP_PATH);
-    char full[MAX_PATH];
-    char* filePart = nullptr;
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, &filePart);
-    if (n == 0 || n >= MAX_PATH || !filePart || !*filePart)
-        Fail(STEP_PATH);
-    if (!absoluteAllowed) {
-        // A name from a URL lands below the download folder, nowhere else.
-        char cwd[MAX_PATH];
-        DWORD c = ::GetCurrentDirectoryA(MAX_PATH, cwd);
-        if (c == 0 || c >= MAX_PATH)
-            Fail(STEP_PATH);
-        std::string base(cwd);
-        if (!IsSeparator(base.back()))
-            base.push_back('\\');
-        if (n <= base.size() || ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, full,
-                static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size())) != CSTR_EQUAL)
-            Fail(STEP_PATH);
-    }
-    m_strTarget = full;
-    const std::string folder(full, filePart);
-
+    std::string full;
+    size_t namePos = 0;
+    if (const TransferFailure::Kind kind = ResolveTarget(path, folder, absoluteAllowed, full, namePos))
+        return kind;
     // Only the last folder level is made; a missing one further up fails.
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    const DWORD attr = ::GetFileAttributesA(full);
+    ::CreateDirectoryA(full.substr(0, namePos).c_str(), nullptr);
+    const DWORD attr = ::GetFileAttributesA(full.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
-        Fail(STEP_PATH);
+        return TransferFailure::WRITE_FAILED;
 
-    char temp[MAX_PATH];
-    if (!::GetTempFileNameA(folder.c_str(), "kst", 0, temp))
-        Fail(STEP_TEMP);
-    m_strTemp = temp;
-    m_hFile = ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::string partial = full + kPartialSuffix;
+    m_hFile = ::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE)
-        Fail(STEP_TEMP);
+        return TransferFailure::WRITE_FAILED;
+    m_strTarget = full;
+    m_strPartial = partial;
+    m_strRecord = full + kRecordSuffix;
+    m_strUrl = url;
+
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(m_hFile, &size))
+        size.QuadPart = 0;
+    m_nSize = size.QuadPart;
+    // The record: a first line of its own, the URL, the validator.
+    std::string record;
+    HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        char buf[4096];
+        DWORD n = 0;
+        if (::ReadFile(h, buf, sizeof buf, &n, nullptr))
+            record.assign(buf, n);
+        ::CloseHandle(h);
+    }
+    const std::string expected = std::string(kRecordMagic) + "\n" + url + "\n";
+    if (m_nSize > 0 && record.size() > expected.size() + 1 && record.compare(0, expected.size(), expected) == 0 &&
+        record.back() == '\n') {
+        m_strValidator = record.substr(expected.size(), record.size() - expected.size() - 1);
+        m_nResume = m_nSize;
+        m_bRecorded = true;
+    }
+    return TransferFailure::NONE;
 }
 
-void CDownloadThread::TargetFile::Write(const char* data, DWORD n)
+bool CDownloadThread::TargetFile::Append()
+{
+    LARGE_INTEGER at;
+    at.QuadPart = m_nResume;
+    if (!::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_hFile))
+        return false;
+    m_nSize = m_nResume;
+    return true;
+}
+
+bool CDownloadThread::TargetFile::Restart()
+{
+    DropRecord();
+    m_nResume = 0;
+    m_nSize = 0;
+    LARGE_INTEGER at;
+    at.QuadPart = 0;
+    return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
+}
+
+bool CDownloadThread::TargetFile::Record(const std::string& validator)
+{
+    if (validator.empty() || HasControlCharacter(validator) || HasControlCharacter(m_strUrl)) {
+        DropRecord();
+        return true;
+    }
+    if (m_bRecorded && validator == m_strValidator)
+        return true;
+    const std::string text = std::string(kRecordMagic) + "\n" + m_strUrl + "\n" + validator + "\n";
+    HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    ::CloseHandle(h);
+    m_strValidator = validator;
+    m_bRecorded = ok;
+    return ok;
+}
+
+void CDownloadThread::TargetFile::DropRecord()
+{
+    if (m_bRecorded || !m_strRecord.empty())
+        ::DeleteFileA(m_strRecord.c_str());
+    m_bRecorded = false;
+}
+
+bool CDownloadThread::TargetFile::Write(const char* data, DWORD n)
 {
     DWORD written = 0;
     if (!::WriteFile(m_hFile, data, n, &written, nullptr) || written != n)
-        Fail(STEP_WRITE);
+        return false;
+    m_nSize += n;
+    return true;
 }
 
-void CDownloadThread::TargetFile::Commit()
+bool CDownloadThread::TargetFile::Commit()
 {
     const bool closed = ::CloseHandle(m_hFile) != FALSE;
     m_hFile = INVALID_HANDLE_VALUE;
-    if (!closed || !::MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(),
+    if (!closed || !::MoveFileExA(m_strPartial.c_str(), m_strTarget.c_str(),
                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-        Fail(STEP_COMMIT);
-    m_strTemp.clear();
+        return false;
+    m_strPartial.clear();
+    DropRecord();
+    return true;
 }
 
-void CDownloadThread::TargetFile::Discard()
+void CDownloadThread::TargetFile::Close()
 {
     if (m_hFile != INVALID_HANDLE_VALUE) {
         ::CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
     }
-    if (!m_strTemp.empty()) {
-        ::DeleteFileA(m_strTemp.c_str());
-        m_strTemp.clear();
+    if (!m_strPartial.empty()) {
+        if (!m_bRecorded || m_nSize <= 0) {
+            ::DeleteFileA(m_strPartial.c_str());
+            DropRecord();
+        }
+        m_strPartial.clear();
     }
 }
 
-// A handle opened under the transfer's root, closed by the closing rule
-// when the guard goes.
-class CDownloadThread::Handle {
-public:
-    explicit Handle(CDownloadThread& thread) : m_thread(thread) {}
-    ~Handle() { m_thread.CloseTransferHandle(h); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    HINTERNET h = nullptr;
-
-private:
-    CDownloadThread& m_thread;
+// The results of one network call on the helper. The helper and the
+// worker share it and the last one frees it, so a call that returns after
+// the worker gave up writes into nothing the worker still uses.
+struct CDownloadThread::Job {
+    LONG refs = 2;
+    HANDLE hGo = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE hDone = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    volatile LONG pending = 0;
+    volatile LONG quit = 0;
+    std::function<void(Job&)> call;
+    // The root of a transfer given up on, closed by the helper before it ends.
+    HINTERNET leftRoot = nullptr;
+    // What the call gives back.
+    HINTERNET handle = nullptr;
+    BOOL ok = FALSE;
+    DWORD count = 0;
+    DWORD error = 0;
+    WIN32_FIND_DATAA found{};
+    char buf[kBlock];
 };
 
-// Runs the network calls of one transfer on a helper thread while the
-// worker waits for them together with the abort and stop signals. Closing
-// the root handle makes a blocked call fail on Windows; where it does not
-// (a read from a stalled server under Wine), the worker gives up waiting
-// all the same and the helper finishes alone. A call's results live in the
-// job, which the helper and the worker share and the last one frees, so a
-// call that returns late writes into nothing the worker still uses.
+// The helper thread that makes the network calls of the worker's
+// transfers, one at a time, for the worker's whole life. Closing the root
+// handle makes a blocked call fail on Windows; where it does not (a read
+// from a stalled server under Wine), the worker stops waiting all the same,
+// and the helper, left behind, finishes its call and closes the transfer's
+// handles alone. The worker then makes a new helper.
 class CDownloadThread::NetCaller {
 public:
-    struct Job {
-        LONG refs = 2;
-        HANDLE hGo = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        HANDLE hDone = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        volatile bool pending = false;
-        volatile bool quit = false;
-        std::function<void(Job&)> call;
-        // What the call gives back.
-        HINTERNET handle = nullptr;
-        BOOL ok = FALSE;
-        DWORD count = 0;
-        bool end = false;            // the body has been read to its end
-        volatile LONG received = 0;  // bytes read so far into buf
-        WIN32_FIND_DATAA found{};
-        // Blocks read and not yet written: up to kChunk bytes at a time.
-        static constexpr DWORD kBlock = 4096;
-        static constexpr DWORD kChunk = 16 * kBlock;
-        char buf[kChunk];
-    };
+    enum Result { DONE, ABORTED, TIMED_OUT };
 
-    NetCaller(HANDLE abortEvent, HANDLE stopEvent)
-        : m_pJob(new Job), m_hAbort(abortEvent), m_hStop(stopEvent)
+    NetCaller() : m_pJob(new Job)
     {
         m_hThread = ::CreateThread(nullptr, 0, Main, m_pJob, 0, nullptr);
         if (!m_hThread)
@@ -217,9 +406,9 @@ public:
     ~NetCaller()
     {
         if (m_hThread) {
-            m_pJob->quit = true;
+            ::InterlockedExchange(&m_pJob->quit, 1);
             ::SetEvent(m_pJob->hGo);
-            if (!m_bAbandoned)
+            if (!m_bLeft)
                 ::WaitForSingleObject(m_hThread, 5000);
             ::CloseHandle(m_hThread);
         }
@@ -229,28 +418,29 @@ public:
     NetCaller(const NetCaller&) = delete;
     NetCaller& operator=(const NetCaller&) = delete;
 
-    // Runs `call` on the helper and returns its results; fails the step
-    // when the transfer is aborted first. While the call runs, `tick` is
-    // called every `tickMs` with the job as it stands.
-    const Job& Run(std::function<void(Job&)> call,
-                   const std::function<void(const Job&)>& tick = nullptr, DWORD tickMs = 100)
+    bool Usable() const { return m_hThread && !m_bLeft; }
+    Job& Results() { return *m_pJob; }
+
+    Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs)
     {
-        if (!m_hThread || m_bAbandoned)
-            Fail(STEP_ABORTED);
-        m_pJob->call = std::move(call);
-        m_pJob->pending = true;
+        m_pJob->call = call;
+        ::InterlockedExchange(&m_pJob->pending, 1);
         ::SetEvent(m_pJob->hGo);
-        const HANDLE waits[3] = {m_pJob->hDone, m_hAbort, m_hStop};
-        for (;;) {
-            const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, tick ? tickMs : INFINITE);
-            if (w == WAIT_OBJECT_0)
-                return *m_pJob;
-            if (w != WAIT_TIMEOUT) {
-                m_bAbandoned = true;
-                Fail(STEP_ABORTED);
-            }
-            tick(*m_pJob);
-        }
+        const HANDLE waits[3] = {m_pJob->hDone, abort, stop};
+        const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, limitMs);
+        if (w == WAIT_OBJECT_0)
+            return DONE;
+        m_bLeft = true;
+        return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
+    }
+
+    // The helper finishes alone; it closes `root` once its call returns.
+    void Leave(HINTERNET root)
+    {
+        m_bLeft = true;
+        m_pJob->leftRoot = root;
+        ::InterlockedExchange(&m_pJob->quit, 1);
+        ::SetEvent(m_pJob->hGo);
     }
 
 private:
@@ -268,15 +458,15 @@ private:
         auto* job = static_cast<Job*>(param);
         for (;;) {
             ::WaitForSingleObject(job->hGo, INFINITE);
-            // A call handed over just before the worker gave up still runs,
-            // so that it can release what it was given.
-            if (job->pending) {
-                job->pending = false;
+            if (::InterlockedExchange(&job->pending, 0)) {
                 CallGuarded([&] { job->call(*job); });
                 ::SetEvent(job->hDone);
             }
-            if (job->quit)
+            if (::InterlockedCompareExchange(&job->quit, 1, 1)) {
+                if (job->leftRoot)
+                    ::InternetCloseHandle(job->leftRoot);
                 break;
+            }
         }
         Release(job);
         return 0;
@@ -284,14 +474,24 @@ private:
 
     Job* m_pJob;
     HANDLE m_hThread;
-    HANDLE m_hAbort;
-    HANDLE m_hStop;
-    bool m_bAbandoned = false;
+    bool m_bLeft = false;
+};
+
+// One transfer as the worker runs it.
+struct CDownloadThread::Transfer {
+    std::string url;
+    TargetFile file;
+    HINTERNET root = nullptr;
+    HINTERNET conn = nullptr;
+    HINTERNET data = nullptr;
+    long long expected = -1;    // the announced length; -1 unknown
+    bool lengthKnown = false;   // and it is binding
+    long long total = 0;        // bytes in the file
 };
 
 CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)
     : CWorkThread(receiver), m_hAbortEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_bCancelled(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
+      m_bCancelled(0), m_bActive(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
 {
     ::InitializeCriticalSection(&m_lock);
 }
@@ -299,49 +499,38 @@ CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)
 CDownloadThread::~CDownloadThread()
 {
     // A download command that was never taken still owns its request.
-    if (IsCommandPending() && m_command.type == CMD_DOWNLOAD) {
-        auto* request = reinterpret_cast<Request*>(m_command.p3);
-        ::CloseHandle(request->hAck);
-        delete request;
-    }
+    if (IsCommandPending() && m_command.type == CMD_DOWNLOAD)
+        delete reinterpret_cast<Request*>(m_command.p3);
     ::CloseHandle(m_hAbortEvent);
     ::DeleteCriticalSection(&m_lock);
 }
 
-BOOL CDownloadThread::StartDownload(const char* url, const char* path, bool absoluteAllowed)
+void CDownloadThread::SetTimeLimits(DWORD connectMs, DWORD idleMs)
 {
-    HANDLE ack = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!ack)
-        return FALSE;
+    s_connectLimitMs = connectMs;
+    s_idleLimitMs = idleMs;
+}
+
+BOOL CDownloadThread::StartDownload(const char* url, const char* path, const char* folder,
+                                    bool absoluteAllowed)
+{
     auto request = std::make_unique<Request>();
-    if (!::DuplicateHandle(::GetCurrentProcess(), ack, ::GetCurrentProcess(), &request->hAck,
-                           0, FALSE, DUPLICATE_SAME_ACCESS)) {
-        ::CloseHandle(ack);
-        return FALSE;
-    }
     request->url = url;
     request->path = path;
+    request->folder = folder ? folder : "";
     request->absoluteAllowed = absoluteAllowed;
-    Request* raw = request.get();
-    if (!PostCommand(CMD_DOWNLOAD, 0, 0, reinterpret_cast<INT_PTR>(raw))) {
-        ::CloseHandle(request->hAck);
-        ::CloseHandle(ack);
+    if (!PostCommand(CMD_DOWNLOAD, 0, 0, reinterpret_cast<INT_PTR>(request.get())))
         return FALSE;
-    }
     request.release();   // the worker's now
-    const bool taken = ::WaitForSingleObject(ack, 5000) == WAIT_OBJECT_0;
-    ::CloseHandle(ack);
-    return taken;
+    return TRUE;
 }
 
 void CDownloadThread::Cancel()
 {
     ::EnterCriticalSection(&m_lock);
-    if (m_hInternet) {
+    if (m_bActive) {
         m_bCancelled = 1;
         ::SetEvent(m_hAbortEvent);
-        ::InternetCloseHandle(m_hInternet);
-        m_hInternet = nullptr;
     }
     ::LeaveCriticalSection(&m_lock);
 }
@@ -349,7 +538,14 @@ void CDownloadThread::Cancel()
 void CDownloadThread::Stop()
 {
     ::SetEvent(m_hStopEvent);
-    CloseRoot();
+}
+
+TransferFailure CDownloadThread::GetLastFailure() const
+{
+    ::EnterCriticalSection(&m_lock);
+    TransferFailure failure = m_failure;
+    ::LeaveCriticalSection(&m_lock);
+    return failure;
 }
 
 void CDownloadThread::Execute(int code, int, int, INT_PTR p3)
@@ -358,34 +554,28 @@ void CDownloadThread::Execute(int code, int, int, INT_PTR p3)
         Download(*reinterpret_cast<Request*>(p3));
 }
 
-HINTERNET CDownloadThread::UseHandle(HINTERNET handle)
+BOOL CDownloadThread::InitInstance()
 {
-    ::EnterCriticalSection(&m_lock);
-    const bool open = m_hInternet != nullptr;
-    ::LeaveCriticalSection(&m_lock);
-    if (!open)
-        Fail(STEP_ABORTED);
-    return handle;
+    const BOOL result = CWorkThread::InitInstance();
+    m_pNet.reset();   // an idle helper ends at once; one left behind ends alone
+    return result;
 }
 
-void CDownloadThread::CloseTransferHandle(HINTERNET& handle)
+std::string CDownloadThread::PartialPath(const std::string& target)
 {
-    ::EnterCriticalSection(&m_lock);
-    // After Cancel or Stop closed the root, its children are closed already.
-    if (m_hInternet && handle)
-        ::InternetCloseHandle(handle);
-    handle = nullptr;
-    ::LeaveCriticalSection(&m_lock);
+    return target + kPartialSuffix;
 }
 
-void CDownloadThread::CloseRoot()
+void CDownloadThread::RemovePartial(const char* folder, const char* name)
 {
-    ::EnterCriticalSection(&m_lock);
-    if (m_hInternet) {
-        ::InternetCloseHandle(m_hInternet);
-        m_hInternet = nullptr;
-    }
-    ::LeaveCriticalSection(&m_lock);
+    std::string full;
+    size_t namePos = 0;
+    const std::string path = name ? name : "";
+    if (ResolveTarget(path, folder ? folder : "", IsAbsolutePath(path), full, namePos) !=
+        TransferFailure::NONE)
+        return;
+    ::DeleteFileA((full + kPartialSuffix).c_str());
+    ::DeleteFileA((full + kRecordSuffix).c_str());
 }
 
 bool CDownloadThread::IsSafeRelativeName(const std::string& name)
@@ -420,185 +610,460 @@ bool CDownloadThread::IsSafeRelativeName(const std::string& name)
     return true;
 }
 
+void CDownloadThread::Fail(TransferFailure::Kind kind, DWORD error)
+{
+    ::EnterCriticalSection(&m_lock);
+    m_failure.kind = kind;
+    m_failure.error = error;
+    ::LeaveCriticalSection(&m_lock);
+    throw ExceptionI{kind};
+}
+
+void CDownloadThread::FailNetwork(DWORD error, bool)
+{
+    switch (error) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+        Fail(TransferFailure::HOST_NOT_FOUND, error);
+    case ERROR_INTERNET_CANNOT_CONNECT:
+        Fail(TransferFailure::REFUSED, error);
+    case ERROR_INTERNET_TIMEOUT:
+        Fail(TransferFailure::TIMED_OUT, error);
+    default:
+        Fail(TransferFailure::NETWORK, error);
+    }
+}
+
+void CDownloadThread::CheckAbort()
+{
+    if (IsStopping())
+        throw ThreadException{1};
+    if (::WaitForSingleObject(m_hAbortEvent, 0) == WAIT_OBJECT_0)
+        Fail(TransferFailure::NETWORK);
+}
+
+void CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
+{
+    int low = static_cast<int>(bytes), high = 0;
+    if (bytes > INT_MAX) {
+        low = static_cast<int>(static_cast<unsigned>(bytes & 0xFFFFFFFFu));
+        high = static_cast<int>(bytes >> 32);
+    }
+    if (tryOnly)
+        TryPostToReceiver(type, low, high, 0);
+    else
+        PostToReceiver(type, low, high, 0);
+}
+
+CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
+                                            DWORD limitMs)
+{
+    if (!m_pNet || !m_pNet->Usable()) {
+        m_pNet.reset();
+        m_pNet.reset(new NetCaller);
+        if (!m_pNet->Usable())
+            Fail(TransferFailure::NETWORK, ::GetLastError());
+    }
+    const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs);
+    if (result == NetCaller::DONE)
+        return m_pNet->Results();
+    LeaveHelper(t);
+    if (IsStopping())
+        throw ThreadException{1};
+    if (result == NetCaller::TIMED_OUT)
+        Fail(TransferFailure::TIMED_OUT, ERROR_INTERNET_TIMEOUT);
+    Fail(TransferFailure::NETWORK);
+}
+
+void CDownloadThread::LeaveHelper(Transfer& t)
+{
+    if (m_pNet) {
+        m_pNet->Leave(t.root);
+        m_pNet.reset();
+    } else if (t.root) {
+        ::InternetCloseHandle(t.root);
+    }
+    t.root = t.conn = t.data = nullptr;
+    ::EnterCriticalSection(&m_lock);
+    m_hInternet = nullptr;
+    ::LeaveCriticalSection(&m_lock);
+}
+
+void CDownloadThread::CloseHandles(Transfer& t)
+{
+    if (!t.root)
+        return;
+    const bool aborted = IsStopping() || ::WaitForSingleObject(m_hAbortEvent, 0) == WAIT_OBJECT_0;
+    if (m_pNet && m_pNet->Usable() && !aborted) {
+        const HINTERNET data = t.data, conn = t.conn, root = t.root;
+        const NetCaller::Result result = m_pNet->Run([=](Job&) {
+            if (data)
+                ::InternetCloseHandle(data);
+            if (conn)
+                ::InternetCloseHandle(conn);
+            ::InternetCloseHandle(root);
+        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs);
+        t.root = t.conn = t.data = nullptr;
+        if (result != NetCaller::DONE) {
+            m_pNet->Leave(nullptr);   // the call closes them all
+            m_pNet.reset();
+        }
+        ::EnterCriticalSection(&m_lock);
+        m_hInternet = nullptr;
+        ::LeaveCriticalSection(&m_lock);
+        return;
+    }
+    LeaveHelper(t);
+}
+
 void CDownloadThread::Download(Request& request)
 {
-    // Take our own copies; from here on the request is not read again.
-    const std::string url = request.url;
-    const std::string path = request.path;
-    const bool absoluteAllowed = request.absoluteAllowed;
-    ::SetEvent(request.hAck);
-    ::CloseHandle(request.hAck);
-    delete &request;
+    // The request is ours: take it over, and with it the strings.
+    const std::unique_ptr<Request> owned(&request);
 
     ::EnterCriticalSection(&m_lock);
     m_bCancelled = 0;
+    m_bActive = 1;
+    m_failure = TransferFailure();
     ::ResetEvent(m_hAbortEvent);
     ::LeaveCriticalSection(&m_lock);
 
+    Transfer t;
+    t.url = owned->url;
+    int outcome = DLM_ERROR;
+    bool stopped = false;
     try {
-        TargetFile file;
-        file.Open(path, absoluteAllowed);
-
-        DWORD service;
-        std::string server, object;
-        WORD port;
-        AfxParseURL(url.c_str(), service, server, object, port);
-
-        // Guards close the data handle, the connection and the root, in
-        // that order, on every way out.
-        struct Root {
-            CDownloadThread& thread;
-            ~Root() { thread.CloseRoot(); }
-        } root{*this};
-        HINTERNET hRoot = ::InternetOpenA(m_strAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG,
-                                          nullptr, nullptr, 0);
-        if (!hRoot)
-            Fail(STEP_ROOT);
-        ::EnterCriticalSection(&m_lock);
-        m_hInternet = hRoot;
-        ::LeaveCriticalSection(&m_lock);
-        NetCaller net(m_hAbortEvent, m_hStopEvent);
-        Handle conn(*this), data(*this);
-
-        if (IsStopping())
-            throw ThreadException{1};
-
-        const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-        const DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
-                                   INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE;
-        int announced = 0;
-        bool lengthKnown = false;
-        DWORD status = 0;
-        switch (service) {
-        case AFX_INET_SERVICE_FTP: {
-            HINTERNET root = UseHandle(hRoot);
-            conn.h = net.Run([=](NetCaller::Job& j) {
-                j.handle = ::InternetConnectA(root, server.c_str(), port, nullptr, nullptr,
-                                              INTERNET_SERVICE_FTP, 0, 1);
-            }).handle;
-            if (!conn.h)
-                Fail(STEP_CONNECT);
-            const std::string ftpPath = PercentDecoded(object);
-            {
-                Handle find(*this);
-                HINTERNET c = UseHandle(conn.h);
-                const NetCaller::Job& j = net.Run([=](NetCaller::Job& j) {
-                    j.handle = ::FtpFindFirstFileA(c, ftpPath.c_str(), &j.found, reload, 1);
-                });
-                find.h = j.handle;
-                if (!find.h)
-                    Fail(STEP_FIND);
-                lengthKnown = j.found.nFileSizeHigh == 0 && j.found.nFileSizeLow <= INT_MAX;
-                announced = lengthKnown ? static_cast<int>(j.found.nFileSizeLow) : -1;
-            }
-            HINTERNET c = UseHandle(conn.h);
-            data.h = net.Run([=](NetCaller::Job& j) {
-                j.handle = ::FtpOpenFileA(c, ftpPath.c_str(), GENERIC_READ,
-                                          FTP_TRANSFER_TYPE_BINARY, 1);
-            }).handle;
-            if (!data.h)
-                Fail(STEP_OPEN);
-            break;
-        }
-        case AFX_INET_SERVICE_HTTP: {
-            conn.h = ::InternetConnectA(UseHandle(hRoot), server.c_str(), port, nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 1);
-            if (!conn.h)
-                Fail(STEP_CONNECT);
-            const char* accept[] = {"*/*", nullptr};
-            // One GET: its headers tell the size.
-            data.h = ::HttpOpenRequestA(UseHandle(conn.h), nullptr, object.c_str(), nullptr,
-                                        nullptr, accept, requestFlags, 1);
-            if (!data.h)
-                Fail(STEP_REQUEST);
-            HINTERNET request = UseHandle(data.h);
-            if (!net.Run([=](NetCaller::Job& j) {
-                    j.ok = ::HttpSendRequestA(request, nullptr, 0, nullptr, 0);
-                }).ok)
-                Fail(STEP_SEND);
-            if (!QueryHttpResponse(UseHandle(data.h), status, announced, lengthKnown))
-                Fail(STEP_STATUS);
-            break;
-        }
-        default:
-        {
-            HINTERNET root = UseHandle(hRoot);
-            data.h = net.Run([=](NetCaller::Job& j) {
-                j.handle = ::InternetOpenUrlA(root, url.c_str(), nullptr, 0, requestFlags, 0);
-            }).handle;
-            if (!data.h)
-                Fail(STEP_OPEN);
-            if (!QueryHttpResponse(UseHandle(data.h), status, announced, lengthKnown)) {
-                HINTERNET h = UseHandle(data.h);
-                const NetCaller::Job& j = net.Run([=](NetCaller::Job& j) {
-                    j.ok = ::InternetQueryDataAvailable(h, &j.count, 0, 0);
-                });
-                announced = j.ok ? static_cast<int>(j.count) : 0;
-            }
-            break;
-        }
-        }
-        // An error page is not the file that was asked for.
-        if (status >= 400)
-            Fail(STEP_STATUS);
-
-        if (IsStopping())
-            throw ThreadException{1};
-
-        PostToReceiver(DLM_SIZE, announced, 0, 0);
-
-        // The body is read in 4096-byte blocks on the helper, up to sixteen
-        // at a time, and written here; the running total is reported as the
-        // blocks arrive.
-        HINTERNET h = UseHandle(data.h);
-        int total = 0, reported = 0;
-        auto report = [&](const NetCaller::Job& j) {
-            const int received = total + static_cast<int>(j.received);
-            if (received != reported && TryPostToReceiver(DLM_PROGRESS, received, 0, 0))
-                reported = received;
-        };
-        for (bool end = false; !end;) {
-            const NetCaller::Job& j = net.Run([=](NetCaller::Job& j) {
-                j.ok = TRUE;
-                j.count = 0;
-                ::InterlockedExchange(&j.received, 0);
-                while (j.count < NetCaller::Job::kChunk) {
-                    DWORD n = 0;
-                    if (!::InternetReadFile(h, j.buf + j.count, NetCaller::Job::kBlock, &n)) {
-                        j.ok = FALSE;
-                        return;
-                    }
-                    j.end = n == 0;
-                    if (j.end)
-                        return;
-                    j.count += n;             // a short read is not the end
-                    ::InterlockedExchange(&j.received, static_cast<LONG>(j.count));
-                }
-            }, report);
-            if (!j.ok)
-                Fail(STEP_READ);
-            end = j.end;
-            if (j.count > 0) {
-                file.Write(j.buf, j.count);
-                total += static_cast<int>(j.count);
-            }
-            UseHandle(data.h);
-        }
-        if (total != reported)
-            TryPostToReceiver(DLM_PROGRESS, total, 0, 0);
-
-        // The connection ended before the announced length arrived.
-        if (lengthKnown && total < announced)
-            Fail(STEP_SHORT);
-
-        file.Commit();
-        PostToReceiver(DLM_COMPLETE, total, 0, 0);
+        if (const TransferFailure::Kind kind =
+                t.file.Open(owned->path, owned->folder, owned->absoluteAllowed, t.url))
+            Fail(kind, ::GetLastError());
+        Run(t);
+        outcome = DLM_COMPLETE;
     } catch (const ExceptionI&) {
-        if (IsStopping())
-            throw ThreadException{1};
-        ::EnterCriticalSection(&m_lock);
-        const bool cancelled = m_bCancelled != 0;
-        ::LeaveCriticalSection(&m_lock);
-        PostToReceiver(cancelled ? DLM_CANCELLED : DLM_ERROR, 0, 0, 0);
+        stopped = IsStopping();
+    } catch (const ThreadException&) {
+        stopped = true;
     }
+    t.file.Close();
+
+    ::EnterCriticalSection(&m_lock);
+    m_bActive = 0;
+    const bool cancelled = m_bCancelled != 0;
+    ::LeaveCriticalSection(&m_lock);
+    if (stopped) {
+        LeaveHelper(t);
+        throw ThreadException{1};
+    }
+    if (outcome == DLM_COMPLETE)
+        PostBytes(DLM_COMPLETE, t.total, false);
+    else
+        PostToReceiver(cancelled ? DLM_CANCELLED : DLM_ERROR, 0, 0, 0);
+    CloseHandles(t);
+}
+
+void CDownloadThread::Run(Transfer& t)
+{
+    DWORD service;
+    std::string server, object;
+    WORD port;
+    AfxParseURL(t.url.c_str(), service, server, object, port);
+
+    t.root = ::InternetOpenA(m_strAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!t.root)
+        Fail(TransferFailure::NETWORK, ::GetLastError());
+    SetTimeouts(t.root, s_connectLimitMs, s_idleLimitMs);
+    ::EnterCriticalSection(&m_lock);
+    m_hInternet = t.root;
+    ::LeaveCriticalSection(&m_lock);
+    CheckAbort();
+
+    switch (service) {
+    case AFX_INET_SERVICE_HTTP:
+    case AFX_INET_SERVICE_HTTPS:
+        RunHttp(t);
+        break;
+    case AFX_INET_SERVICE_FTP:
+        RunFtp(t);
+        break;
+    default:
+        RunOther(t);
+        break;
+    }
+    if (!t.file.Commit())
+        Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+}
+
+void CDownloadThread::RunHttp(Transfer& t)
+{
+    const DWORD baseFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                            INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
+                            INTERNET_FLAG_NO_AUTO_REDIRECT;
+    const DWORD sendLimit = Sum(s_connectLimitMs, s_idleLimitMs);
+    // A second attempt, from byte 0, when the server's answer to a range
+    // request is not the rest that was asked for.
+    for (bool resume = t.file.ResumeFrom() > 0;; resume = false) {
+        std::string url = t.url;
+        DWORD status = 0;
+        for (int redirects = 0;; ++redirects) {
+            DWORD service;
+            std::string server, object;
+            WORD port;
+            AfxParseURL(url.c_str(), service, server, object, port);
+            const bool secure = service == AFX_INET_SERVICE_HTTPS;
+            if (t.data || t.conn) {
+                const HINTERNET data = t.data, conn = t.conn;
+                t.data = t.conn = nullptr;
+                Call(t, [=](Job&) {
+                    if (data)
+                        ::InternetCloseHandle(data);
+                    if (conn)
+                        ::InternetCloseHandle(conn);
+                }, s_idleLimitMs);
+            }
+            t.conn = ::InternetConnectA(t.root, server.c_str(), port, nullptr, nullptr,
+                                        INTERNET_SERVICE_HTTP, 0, 1);
+            if (!t.conn)
+                FailNetwork(::GetLastError(), true);
+            SetTimeouts(t.conn, s_connectLimitMs, s_idleLimitMs);
+            const char* accept[] = {"*/*", nullptr};
+            t.data = ::HttpOpenRequestA(t.conn, nullptr, object.c_str(), nullptr, nullptr, accept,
+                                        baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), 1);
+            if (!t.data)
+                FailNetwork(::GetLastError(), true);
+            SetTimeouts(t.data, s_connectLimitMs, s_idleLimitMs);
+            std::string headers;
+            if (resume)
+                headers = "Range: bytes=" + std::to_string(t.file.ResumeFrom()) + "-\r\nIf-Range: " +
+                          t.file.Validator() + "\r\n";
+            const HINTERNET request = t.data;
+            const Job& sent = Call(t, [=](Job& j) {
+                j.ok = ::HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
+                                          static_cast<DWORD>(headers.size()), nullptr, 0);
+                j.error = j.ok ? 0 : ::GetLastError();
+            }, sendLimit);
+            if (!sent.ok)
+                FailNetwork(sent.error, true);
+            CheckAbort();
+
+            DWORD size = sizeof status, index = 0;
+            if (!HasStatusLine(t.data) ||
+                !::HttpQueryInfoA(t.data, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                                  &size, &index))
+                Fail(TransferFailure::BAD_RESPONSE);
+            if (!IsRedirect(status))
+                break;
+            std::string location;
+            if (!QueryHeader(t.data, HTTP_QUERY_LOCATION, location) || location.empty()) {
+                ::EnterCriticalSection(&m_lock);
+                m_failure.httpStatus = status;
+                ::LeaveCriticalSection(&m_lock);
+                Fail(TransferFailure::BAD_RESPONSE);
+            }
+            if (redirects == kMaxRedirects)
+                Fail(TransferFailure::BAD_REDIRECT);
+            char combined[INTERNET_MAX_URL_LENGTH];
+            DWORD length = sizeof combined;
+            if (HasControlCharacter(location) ||
+                !::InternetCombineUrlA(url.c_str(), location.c_str(), combined, &length, 0))
+                Fail(TransferFailure::BAD_REDIRECT);
+            DWORD nextService;
+            std::string nextServer, nextObject;
+            WORD nextPort;
+            // Only to http and https, and never from https down to http.
+            if (!AfxParseURL(combined, nextService, nextServer, nextObject, nextPort) ||
+                (nextService != AFX_INET_SERVICE_HTTP && nextService != AFX_INET_SERVICE_HTTPS) ||
+                (secure && nextService != AFX_INET_SERVICE_HTTPS) || nextServer.empty())
+                Fail(TransferFailure::BAD_REDIRECT);
+            url = combined;
+        }
+
+        if (status >= 400) {
+            std::string text;
+            QueryHeader(t.data, HTTP_QUERY_STATUS_TEXT, text);
+            ::EnterCriticalSection(&m_lock);
+            m_failure.httpStatus = status;
+            m_failure.statusText = text;
+            ::LeaveCriticalSection(&m_lock);
+            Fail(TransferFailure::HTTP_STATUS);
+        }
+        // Only a 2xx answer with a body is the file: not 1xx, 204, 205, or
+        // a 3xx that is no redirect.
+        if (status < 200 || status >= 300 || status == 204 || status == 205 ||
+            (status == 206 && !resume)) {
+            ::EnterCriticalSection(&m_lock);
+            m_failure.httpStatus = status;
+            ::LeaveCriticalSection(&m_lock);
+            Fail(TransferFailure::BAD_RESPONSE);
+        }
+
+        std::string text;
+        long long length = -1;
+        const bool lengthKnown = QueryHeader(t.data, HTTP_QUERY_CONTENT_LENGTH, text) &&
+                                 ParseCount(text, 0, text.size(), length);
+        if (status == 206) {
+            long long first, last, whole;
+            const long long from = t.file.ResumeFrom();
+            if (QueryHeader(t.data, HTTP_QUERY_CONTENT_RANGE, text) &&
+                ParseContentRange(text, first, last, whole) && first == from && last + 1 == whole &&
+                (!lengthKnown || length == whole - from)) {
+                if (!t.file.Append())
+                    Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+                t.total = from;
+                t.expected = whole;
+                t.lengthKnown = true;
+                break;
+            }
+            continue;   // not the rest that was asked for: from the start
+        }
+        if (!t.file.Restart())
+            Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+        t.total = 0;
+        t.expected = lengthKnown ? length : -1;
+        t.lengthKnown = lengthKnown;
+        // What a later download goes on with: a strong entity tag, else the
+        // modification date.
+        std::string validator;
+        if (!QueryHeader(t.data, HTTP_QUERY_ETAG, validator) || validator.compare(0, 2, "W/") == 0 ||
+            validator.empty())
+            if (!QueryHeader(t.data, HTTP_QUERY_LAST_MODIFIED, validator))
+                validator.clear();
+        if (!t.file.Record(validator))
+            Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+        break;
+    }
+    PostBytes(DLM_SIZE, t.expected, false);
+    ReadBody(t, t.data);
+}
+
+void CDownloadThread::RunFtp(Transfer& t)
+{
+    DWORD service;
+    std::string server, object;
+    WORD port;
+    AfxParseURL(t.url.c_str(), service, server, object, port);
+    const DWORD loginLimit = Sum(s_connectLimitMs, s_idleLimitMs);
+    const HINTERNET root = t.root;
+    const Job& connected = Call(t, [=](Job& j) {
+        j.handle = ::InternetConnectA(root, server.c_str(), port, nullptr, nullptr,
+                                      INTERNET_SERVICE_FTP, 0, 1);
+        j.error = j.handle ? 0 : ::GetLastError();
+    }, loginLimit);
+    t.conn = connected.handle;
+    if (!t.conn)
+        FailNetwork(connected.error, true);
+
+    const std::string ftpPath = PercentDecoded(object);
+    const HINTERNET conn = t.conn;
+    const Job& found = Call(t, [=](Job& j) {
+        HINTERNET find = ::FtpFindFirstFileA(conn, ftpPath.c_str(), &j.found,
+                                             INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 1);
+        j.error = find ? 0 : ::GetLastError();
+        j.ok = find != nullptr;
+        if (find)
+            ::InternetCloseHandle(find);
+    }, s_idleLimitMs);
+    if (!found.ok)
+        FailNetwork(found.error, false);
+    const long long size = (static_cast<long long>(found.found.nFileSizeHigh) << 32) |
+                           found.found.nFileSizeLow;
+    const FILETIME modified = found.found.ftLastWriteTime;
+    const std::string validator = "ftp " + std::to_string(size) + " " +
+                                  std::to_string(modified.dwHighDateTime) + "." +
+                                  std::to_string(modified.dwLowDateTime);
+
+    // Go on where an earlier attempt stopped, when the file is the same
+    // and the server takes the restart marker.
+    const long long from = t.file.ResumeFrom();
+    bool resumed = false;
+    if (from > 0 && from < size && t.file.Validator() == validator) {
+        const std::string command = "REST " + std::to_string(from);
+        resumed = Call(t, [=](Job& j) {
+            j.ok = ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
+        }, s_idleLimitMs).ok;
+    }
+    if (resumed ? !t.file.Append() : !t.file.Restart())
+        Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+    t.total = resumed ? from : 0;
+    t.expected = size;
+    t.lengthKnown = true;
+    if (!t.file.Record(validator))
+        Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+
+    const Job& opened = Call(t, [=](Job& j) {
+        j.handle = ::FtpOpenFileA(conn, ftpPath.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 1);
+        j.error = j.handle ? 0 : ::GetLastError();
+    }, s_idleLimitMs);
+    t.data = opened.handle;
+    if (!t.data) {
+        if (resumed)
+            t.file.DropRecord();   // the server took the marker, not the download
+        FailNetwork(opened.error, false);
+    }
+    PostBytes(DLM_SIZE, size, false);
+    ReadBody(t, t.data);
+}
+
+void CDownloadThread::RunOther(Transfer& t)
+{
+    const HINTERNET root = t.root;
+    const std::string url = t.url;
+    const Job& opened = Call(t, [=](Job& j) {
+        j.handle = ::InternetOpenUrlA(root, url.c_str(), nullptr, 0,
+                                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                      INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
+                                      INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+        j.error = j.handle ? 0 : ::GetLastError();
+        j.ok = j.handle && ::InternetQueryDataAvailable(j.handle, &j.count, 0, 0);
+    }, Sum(s_connectLimitMs, s_idleLimitMs));
+    t.data = opened.handle;
+    if (!t.data)
+        FailNetwork(opened.error, true);
+    if (!t.file.Restart())
+        Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+    t.total = 0;
+    t.expected = opened.ok ? opened.count : 0;
+    t.lengthKnown = false;
+    PostBytes(DLM_SIZE, t.expected, false);
+    ReadBody(t, t.data);
+}
+
+void CDownloadThread::ReadBody(Transfer& t, HINTERNET data)
+{
+    auto cutOff = [&](DWORD error) {
+        ::EnterCriticalSection(&m_lock);
+        m_failure.received = t.total;
+        m_failure.expected = t.expected;
+        ::LeaveCriticalSection(&m_lock);
+        Fail(TransferFailure::CUT_OFF, error);
+    };
+    // One 64 KiB block at a time: read on the helper, written here; the
+    // running total is reported after each block.
+    for (;;) {
+        CheckAbort();
+        const Job& j = Call(t, [data](Job& j) {
+            DWORD n = 0;
+            j.ok = ::InternetReadFile(data, j.buf, kBlock, &n);
+            j.error = j.ok ? 0 : ::GetLastError();
+            j.count = j.ok ? n : 0;
+        }, s_idleLimitMs);
+        if (!j.ok) {
+            if (j.error == ERROR_INTERNET_TIMEOUT)
+                Fail(TransferFailure::TIMED_OUT, j.error);
+            if (t.lengthKnown)
+                cutOff(j.error);
+            FailNetwork(j.error, false);
+        }
+        if (j.count == 0)
+            break;   // a short read is not the end; a read of 0 is
+        if (t.lengthKnown && t.total + j.count > t.expected) {
+            // More than announced: the bytes are not what was asked for.
+            t.file.DropRecord();
+            Fail(TransferFailure::BAD_RESPONSE);
+        }
+        if (!t.file.Write(j.buf, j.count))
+            Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+        t.total += j.count;
+        PostBytes(DLM_PROGRESS, t.total, true);
+    }
+    // The connection ended before the announced length arrived.
+    if (t.lengthKnown && t.total < t.expected)
+        cutOff(0);
 }

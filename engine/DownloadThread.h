@@ -1,39 +1,50 @@
 #pragma once
 #include <windows.h>
 #include <wininet.h>
+#include <functional>
+#include <memory>
 #include <string>
+#include "TransferFailure.h"
 #include "WorkThread.h"
 
-// Messages of a download to its receiver (p1 as given, p2 and p3 zero).
+// Messages of a download to its receiver. Byte counts below 2^31 travel in
+// p1 with p2 zero; larger ones carry their low 32 bits in p1 and their high
+// 32 bits in p2. An unknown size is p1 -1 (or 0), p2 0.
 enum {
     DLM_COMPLETE = 101,     // total bytes written
     DLM_PROGRESS = 102,     // bytes written so far
     DLM_SIZE = 103,         // announced size; 0 or -1 when unknown
     CMD_DOWNLOAD = 104,     // the command: p3 points to a request
-    DLM_ERROR = 105,
+    DLM_ERROR = 105,        // GetLastFailure tells why
     DLM_CANCELLED = 106,
 };
 
 // The worker that moves bytes: for each download command it fetches one
 // URL over HTTP, FTP or any scheme WinINet opens by URL into one file.
-// The user-interface thread can abort a transfer at any moment by closing
-// its root internet handle.
+// Network calls run on a helper thread that lives as long as the worker;
+// the worker waits for them together with the cancel and stop signals, so
+// Cancel and Stop end a transfer at once and never block the caller.
 class CDownloadThread : public CWorkThread {
 public:
     explicit CDownloadThread(ThreadMessageReceiver* receiver);
     ~CDownloadThread() override;
 
-    // Hands a download to the worker and waits up to 5 s until it has
-    // taken its own copies of the strings. A relative `path` must stay
-    // inside the current download folder; an absolute one (chosen by the
-    // user) is taken as it is when `absoluteAllowed`.
-    BOOL StartDownload(const char* url, const char* path, bool absoluteAllowed = false);
+    // Hands a download to the worker; the worker owns its copy of the
+    // strings from here on, so this returns at once. A relative `path` is
+    // resolved against `folder` and must stay inside it; an absolute one
+    // (chosen by the user) is taken as it is when `absoluteAllowed`.
+    BOOL StartDownload(const char* url, const char* path, const char* folder,
+                       bool absoluteAllowed = false);
     // Ends the running transfer with DLM_CANCELLED; the worker goes on.
     void Cancel();
     // Ends the running transfer and the worker, with no transfer message.
     void Stop() override;
+    // Why the last transfer ended in DLM_ERROR; valid while its receiver
+    // handles that message, until the next StartDownload.
+    TransferFailure GetLastFailure() const;
 
     void Execute(int code, int p1, int p2, INT_PTR p3) override;
+    BOOL InitInstance() override;
 
     // Thrown by a failing transfer step.
     struct ExceptionI {
@@ -44,23 +55,55 @@ public:
     // folder: no drive, colon, leading separator, "..", or device name.
     static bool IsSafeRelativeName(const std::string& name);
 
+    // How long a transfer may wait to connect, and for its next byte,
+    // before it ends as timed out (60 s and 120 s unless changed).
+    static void SetTimeLimits(DWORD connectMs, DWORD idleMs);
+
+    // The unfinished download of `name` in `folder` that a later download
+    // of the same item goes on from; these remove it (with its record).
+    static std::string PartialPath(const std::string& target);
+    static void RemovePartial(const char* folder, const char* name);
+
 private:
     struct Request;
     class TargetFile;
-    class Handle;
     class NetCaller;
+    struct Job;
+    struct Transfer;
 
     void Download(Request& request);
-    // The worker's view of a transfer handle: fails once the root is closed.
-    HINTERNET UseHandle(HINTERNET handle);
-    void CloseTransferHandle(HINTERNET& handle);
-    void CloseRoot();
+    void Run(Transfer& t);
+    void RunHttp(Transfer& t);
+    void RunFtp(Transfer& t);
+    void RunOther(Transfer& t);
+    void ReadBody(Transfer& t, HINTERNET data);
+    // Closes the transfer's handles on the helper, waiting a moment; a
+    // close that takes longer (an FTP server's late reply) goes on alone.
+    void CloseHandles(Transfer& t);
+    // Runs `call` on the helper and waits for it, for the cancel and stop
+    // signals, and at most `limitMs`; a call given up on is left to the
+    // helper, which closes the transfer's handles once it returns.
+    Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs);
+    void LeaveHelper(Transfer& t);
+    // Records why the transfer failed and leaves it.
+    [[noreturn]] void Fail(TransferFailure::Kind kind, DWORD error = 0);
+    [[noreturn]] void FailNetwork(DWORD error, bool connecting);
+    void CheckAbort();
+    void PostBytes(int type, long long bytes, bool tryOnly);
 
-    CRITICAL_SECTION m_lock;
+    // Guards m_hInternet, m_bCancelled, m_bActive and m_failure; never
+    // held across a call that can block.
+    mutable CRITICAL_SECTION m_lock;
     HINTERNET m_hInternet = nullptr;
-    // Set with the root's close by Cancel and Stop: a worker waiting for a
-    // network call gives up at once, whether or not the call returns.
+    // Set by Cancel and Stop: a worker waiting for a network call gives up
+    // at once, whether or not the call returns.
     HANDLE m_hAbortEvent;
     unsigned m_bCancelled : 1;
+    unsigned m_bActive : 1;
+    TransferFailure m_failure;
     std::string m_strAgent;
+    std::unique_ptr<NetCaller> m_pNet;
+
+    static DWORD s_connectLimitMs;
+    static DWORD s_idleLimitMs;
 };

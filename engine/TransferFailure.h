@@ -2,6 +2,12 @@
 #include <windows.h>
 #include <string>
 
+// <windows.h> brings the sockets header's HOST_NOT_FOUND (a name for
+// WSAHOST_NOT_FOUND) along; the kind below takes that name.
+#ifdef HOST_NOT_FOUND
+#undef HOST_NOT_FOUND
+#endif
+
 // Why a transfer ended in DLM_ERROR. The worker fills it before it queues
 // DLM_ERROR; the receiver reads it (CDownloadThread::GetLastFailure) while
 // it handles that message, before it hands the worker its next download.

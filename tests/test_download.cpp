@@ -10,17 +10,18 @@ using namespace test;
 
 namespace {
 
-// One download worker reporting to a recorder.
+// One download worker reporting to a recorder, downloading into `folder`.
 class Worker {
 public:
-    Worker() : m_pThread(new CDownloadThread(&rec)) { StartThread(m_pThread); }
+    explicit Worker(const std::string& folder)
+        : folder(folder), m_pThread(new CDownloadThread(&rec)) { StartThread(m_pThread); }
     ~Worker() { Finish(); }
 
     bool Start(const std::string& url, const std::string& path, bool absolute = false)
     {
         m_nOutcomes = rec.Outcomes();
         m_nFirst = rec.messages.size();
-        return m_pThread->StartDownload(url.c_str(), path.c_str(), absolute);
+        return m_pThread->StartDownload(url.c_str(), path.c_str(), folder.c_str(), absolute);
     }
     // Waits for the transfer's outcome; 0 when none came in time.
     int Outcome(DWORD ms = 30000)
@@ -48,7 +49,11 @@ public:
         m_pThread = nullptr;
     }
     CDownloadThread* Thread() { return rec.released ? nullptr : m_pThread; }
+    // The messages of the current transfer.
+    std::vector<Received> Current() const
+        { return std::vector<Received>(rec.messages.begin() + m_nFirst, rec.messages.end()); }
 
+    std::string folder;
     Recorder rec;
 
 private:
@@ -106,10 +111,9 @@ TEST_CASE("http: bodies of every size arrive byte-identical, with one request ea
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
     for (int size : {0, 1, 4095, 4096, 4097, 5000, 8192, 10 * 1024 * 1024}) {
         const std::string path = "/bytes/" + std::to_string(size) + Unique();
-        Worker worker;
+        Worker worker(dir.Path());
         REQUIRE(worker.Start(HttpUrl(path), "got\\body-" + std::to_string(size)));
         CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
         worker.Finish();
@@ -120,15 +124,13 @@ TEST_CASE("http: bodies of every size arrive byte-identical, with one request ea
         CHECK_EQ(HttpRequestCount(path), 1);
     }
     CHECK_EQ(FilesIn(dir.File("got")).size(), 8u);   // no temporary left behind
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("http: a body without a length announces -1 and completes")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
-    Worker worker;
+    Worker worker(dir.Path());
     REQUIRE(worker.Start(HttpUrl("/chunked/20000" + Unique()), "chunked.bin"));
     CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
     worker.Finish();
@@ -136,14 +138,12 @@ TEST_CASE("http: a body without a length announces -1 and completes")
     std::string bytes;
     CHECK(ReadFileBytes(dir.File("chunked.bin"), bytes));
     CHECK(bytes == Pattern(20000));
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("http: error pages, cut-off bodies and refused connections end in error and leave no file")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
     const std::string urls[] = {
         HttpUrl("/status/404" + Unique()),
         HttpUrl("/status/500" + Unique()),
@@ -152,7 +152,7 @@ TEST_CASE("http: error pages, cut-off bodies and refused connections end in erro
         "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x.bin",
         "https://127.0.0.1:" + std::to_string(ClosedPort()) + "/x.bin",
     };
-    Worker worker;
+    Worker worker(dir.Path());
     for (const std::string& url : urls) {
         REQUIRE(worker.Start(url, "result.bin"));
         CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
@@ -162,15 +162,13 @@ TEST_CASE("http: error pages, cut-off bodies and refused connections end in erro
     CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
     worker.Finish();
     CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"result.bin"});
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("ftp: an existing file announces its size and arrives; a missing one fails")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
-    Worker worker;
+    Worker worker(dir.Path());
     REQUIRE(worker.Start(FtpUrl("/pub/file-100000.bin"), "pub\\file-100000.bin"));
     CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
     REQUIRE(worker.Start(FtpUrl("/pub/file-0.bin"), "pub\\file-0.bin"));
@@ -186,16 +184,14 @@ TEST_CASE("ftp: an existing file announces its size and arrives; a missing one f
     CHECK(ReadFileBytes(dir.File("pub\\file-0.bin"), bytes));
     CHECK(bytes.empty());
     CHECK(!FileExists(dir.File("pub\\missing.bin")));
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("cancel and stop end a transfer from a server that sends nothing more")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
     for (const char* route : {"/stall", "/silent"}) {
-        Worker worker;
+        Worker worker(dir.Path());
         REQUIRE(worker.Start(HttpUrl(route + Unique()), "stalled.bin"));
         if (std::string(route) == "/stall")
             CHECK(worker.WaitFor(DLM_SIZE));
@@ -219,20 +215,18 @@ TEST_CASE("cancel and stop end a transfer from a server that sends nothing more"
         CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"next.bin"});
         ::DeleteFileA(dir.File("next.bin").c_str());
     }
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("an earlier file survives a failed, cancelled or stopped download; a completed one replaces it")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
     const std::string earlier(10000, 'z');
     const std::string target = dir.File("keep.bin");
     REQUIRE(WriteFileBytes(target, earlier));
     std::string bytes;
 
-    Worker worker;
+    Worker worker(dir.Path());
     REQUIRE(worker.Start(HttpUrl("/status/404" + Unique()), "keep.bin"));
     CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
     CHECK(ReadFileBytes(target, bytes) && bytes == earlier);
@@ -257,7 +251,6 @@ TEST_CASE("an earlier file survives a failed, cancelled or stopped download; a c
     CHECK(PumpUntil([&] { return worker.rec.released > 0; }, 3000));
     CHECK(ReadFileBytes(target, bytes) && bytes == Pattern(5000));
     CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"keep.bin"});
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("target folders: one missing level is made; names that cannot be written fail before any request")
@@ -265,8 +258,7 @@ TEST_CASE("target folders: one missing level is made; names that cannot be writt
     ThreadSink sink;
     TempDir outside;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
-    Worker worker;
+    Worker worker(dir.Path());
     const std::string okPath = "/bytes/10" + Unique();
     REQUIRE(worker.Start(HttpUrl(okPath), "newdir\\file.bin"));
     CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
@@ -302,7 +294,6 @@ TEST_CASE("target folders: one missing level is made; names that cannot be writt
     CHECK(FilesIn(dir.File("newdir")) == std::vector<std::string>{"file.bin"});
     CHECK(!FileExists(outside.File("escape.bin")));
     CHECK(!FileExists("C:\\absolute.bin"));
-    ::SetCurrentDirectoryA("C:\\");
 }
 
 TEST_CASE("safe relative names, Shift-JIS included")
@@ -324,8 +315,7 @@ TEST_CASE("stopping all workers ends two stalled transfers without outcomes")
 {
     ThreadSink sink;
     TempDir dir;
-    ::SetCurrentDirectoryA(dir.Path().c_str());
-    Worker first, second;
+    Worker first(dir.Path()), second(dir.Path());
     REQUIRE(first.Start(HttpUrl("/stall" + Unique()), "one.bin"));
     REQUIRE(second.Start(HttpUrl("/silent" + Unique()), "two.bin"));
     CHECK(first.WaitFor(DLM_SIZE));
@@ -337,5 +327,4 @@ TEST_CASE("stopping all workers ends two stalled transfers without outcomes")
     CHECK(g_threadGroup.IsEmpty());
     CHECK_EQ(first.rec.Outcomes() + second.rec.Outcomes(), 0);
     CHECK(FilesIn(dir.Path()).empty());
-    ::SetCurrentDirectoryA("C:\\");
 }

@@ -7,9 +7,28 @@ Paths:
   /status/CODE        an error page with that status
   /short/N/M          announces N bytes, sends M (< N) and closes
   /slow/N/MS          N bytes of the pattern, spread over MS milliseconds
+                      (with an ETag; a range request gets the rest at once)
   /stall              announces 1 MiB, sends 10 bytes, then nothing
   /silent             accepts the request and never answers
   /count?path=P       how many requests P has had (P with its query)
+  /lastrange?path=P   the Range header of P's last request ("-" for none)
+
+Ranges: /bytes/N answers "Range: bytes=F-" with 206 and the rest when its
+If-Range (if any) is its ETag. Resume routes, each cut off at C bytes on
+its first request (announcing N) and whole on later ones:
+  /cut/N/C            ETag, honours Range with a matching If-Range
+  /cutlm/N/C          the same with Last-Modified as its only validator
+  /cutnoval/N/C       no validator
+  /norange/N/C        ETag, but ignores Range (200 every time)
+  /changing/N/C       a new ETag on every request, so If-Range never holds
+  /badrange/N/C       ETag, answers a range request with a wrong 206
+Hostile routes:
+  /loop/CODE          redirects to itself with CODE
+  /go/CODE?to=URL     redirects to URL with CODE
+  /hops/K/CODE/N      K redirects in a row, then N bytes
+  /nocontent          204
+  /garbage            bytes that are no HTTP
+  /trickle/N/MS       N bytes, one every MS milliseconds
 Path segments after these are ignored (they name the saved file), and so
 is any query string, so tests can make a URL unique with ?t=... and count
 its requests.
@@ -24,6 +43,8 @@ import time
 import urllib.parse
 
 COUNTS = {}
+RANGES = {}
+LAST_MODIFIED = 'Mon, 07 Dec 2026 01:02:03 GMT'
 LOCK = threading.Lock()
 
 
@@ -45,9 +66,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = [p for p in url.path.split('/') if p]
-        if parts[:1] != ['count']:
+        if parts[:1] not in (['count'], ['lastrange']):
             with LOCK:
                 COUNTS[self.path] = COUNTS.get(self.path, 0) + 1
+                RANGES[self.path] = self.headers.get('Range', '-')
         try:
             self.route(parts, url)
         except (BrokenPipeError, ConnectionResetError):
@@ -60,9 +82,110 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def requested_from(self, validator):
+        """The first byte a satisfiable range request asks for, else None."""
+        rng = self.headers.get('Range', '')
+        if not rng.startswith('bytes=') or not rng.endswith('-'):
+            return None
+        if_range = self.headers.get('If-Range')
+        if if_range is not None and if_range != validator:
+            return None
+        try:
+            return int(rng[6:-1])
+        except ValueError:
+            return None
+
+    def send_ranged(self, body, validator, header='ETag', start=None):
+        if start is not None and 0 < start < len(body):
+            self.send_response(206)
+            self.send_header('Content-Range', 'bytes %d-%d/%d' % (start, len(body) - 1, len(body)))
+            body = body[start:]
+        else:
+            self.send_response(200)
+        if validator:
+            self.send_header(header, validator)
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_cut(self, body, cut, validator, header='ETag'):
+        self.send_response(200)
+        if validator:
+            self.send_header(header, validator)
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:cut])
+        self.wfile.flush()
+        self.close_connection = True
+
+    def resume_route(self, kind, n, cut):
+        with LOCK:
+            first = COUNTS.get(self.path, 0) == 1
+            count = COUNTS.get(self.path, 0)
+        body = pattern(n)
+        header, validator = 'ETag', '"%s-%d"' % (kind, n)
+        if kind == 'cutlm':
+            header, validator = 'Last-Modified', LAST_MODIFIED
+        elif kind == 'cutnoval':
+            validator = None
+        elif kind == 'changing':
+            validator = '"v%d"' % count
+        if first:
+            self.send_cut(body, cut, validator, header)
+        elif kind in ('norange', 'changing', 'cutnoval'):
+            self.send_ranged(body, validator, header)
+        elif kind == 'badrange' and self.headers.get('Range'):
+            self.send_response(206)
+            self.send_header('ETag', validator)
+            self.send_header('Content-Range', 'bytes 0-%d/%d' % (n - 1, n))
+            self.send_header('Content-Length', str(n))
+            self.end_headers()
+            self.wfile.write(body)
+        else:
+            self.send_ranged(body, validator, header, self.requested_from(validator))
+
+    def redirect(self, code, location):
+        self.send_response(code)
+        self.send_header('Location', location)
+        self.send_header('Content-Length', '0')
+        self.end_headers()
+
     def route(self, parts, url):
         if parts[:1] == ['bytes'] and len(parts) >= 2:
-            self.send_body(200, pattern(int(parts[1])))
+            validator = '"b-%s"' % parts[1]
+            body = pattern(int(parts[1]))
+            self.send_ranged(body, validator, 'ETag', self.requested_from(validator))
+        elif parts[:1] and parts[0] in ('cut', 'cutlm', 'cutnoval', 'norange', 'changing', 'badrange') \
+                and len(parts) >= 3:
+            self.resume_route(parts[0], int(parts[1]), int(parts[2]))
+        elif parts[:1] == ['loop'] and len(parts) == 2:
+            self.redirect(int(parts[1]), self.path)
+        elif parts[:1] == ['go'] and len(parts) == 2:
+            self.redirect(int(parts[1]), urllib.parse.parse_qs(url.query)['to'][0])
+        elif parts[:1] == ['hops'] and len(parts) >= 4:
+            k = int(parts[1])
+            if k > 0:
+                rest = '/'.join(parts[2:])
+                query = '?' + url.query if url.query else ''
+                self.redirect(int(parts[2]), '/hops/%d/%s%s' % (k - 1, rest, query))
+            else:
+                self.send_body(200, pattern(int(parts[3])))
+        elif parts == ['nocontent']:
+            self.send_response(204)
+            self.end_headers()
+        elif parts == ['garbage']:
+            self.wfile.write(b'THIS IS NOT HTTP AT ALL\r\n\r\n' + pattern(3000))
+            self.wfile.flush()
+            self.close_connection = True
+        elif parts[:1] == ['trickle'] and len(parts) >= 3:
+            body = pattern(int(parts[1]))
+            self.send_response(200)
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            for i in range(len(body)):
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+                time.sleep(int(parts[2]) / 1000.0)
         elif parts[:1] == ['chunked'] and len(parts) >= 2:
             body = pattern(int(parts[1]))
             self.send_response(200)
@@ -80,7 +203,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         elif parts[:1] == ['slow'] and len(parts) >= 3:
             body = pattern(int(parts[1]))
+            validator = '"slow-%s-%s"' % (parts[1], parts[2])
+            start = self.requested_from(validator)
+            if start is not None:
+                # the rest of a slow body comes at once
+                self.send_ranged(body, validator, 'ETag', start)
+                return
             self.send_response(200)
+            self.send_header('ETag', validator)
             self.send_header('Content-Length', str(len(body)))
             self.end_headers()
             pieces = 10
@@ -97,6 +227,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif parts == ['silent']:
             time.sleep(60)
             self.close_connection = True
+        elif parts == ['lastrange']:
+            query = urllib.parse.parse_qs(url.query)
+            with LOCK:
+                r = RANGES.get(query.get('path', [''])[0], '')
+            self.send_body(200, r.encode())
         elif parts == ['count']:
             query = urllib.parse.parse_qs(url.query)
             with LOCK:

@@ -26,13 +26,14 @@ start)
 import sys
 sys.path.insert(0, sys.argv[1])
 from http_server import pattern
-for n in (0, 5000, 100000):
-    with open(f'{sys.argv[2]}/file-{n}.bin', 'wb') as f:
+for name, n in (('file-0', 0), ('file-5000', 5000), ('file-100000', 100000),
+                ('delay226-5000', 5000), ('slow-400000', 400000)):
+    with open(f'{sys.argv[2]}/{name}.bin', 'wb') as f:
         f.write(pattern(n))
 PY
   nohup "$python" "$here/http_server.py" "$dir/http.port" >/dev/null 2>&1 &
   echo $! > "$dir/http.pid"
-  nohup "$python" "$here/ftp_server.py" "$dir/ftp" "$dir/ftp.port" >/dev/null 2>&1 &
+  nohup "$python" "$here/ftp_server.py" "$dir/ftp" "$dir/ftp.port" "$dir/ftp.log" >/dev/null 2>&1 &
   echo $! > "$dir/ftp.pid"
   for _ in $(seq 1 100); do
     [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && exit 0

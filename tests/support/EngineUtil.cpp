@@ -70,9 +70,7 @@ std::string FtpUrl(const std::string& path)
     return "ftp://127.0.0.1:" + std::to_string(ServerPort("ftp")) + path;
 }
 
-namespace {
-
-std::string Escape(const std::string& text)
+std::string UrlEscape(const std::string& text)
 {
     std::string out;
     const char* hex = "0123456789ABCDEF";
@@ -88,22 +86,50 @@ std::string Escape(const std::string& text)
     return out;
 }
 
+namespace {
+
+// The body of a small answer of the HTTP server; false when none came.
+bool AskServer(const std::string& path, std::string& answer)
+{
+    HINTERNET root = ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET url = ::InternetOpenUrlA(root, HttpUrl(path).c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    char buf[256] = "";
+    DWORD n = 0;
+    if (url)
+        ::InternetReadFile(url, buf, sizeof buf - 1, &n);
+    answer.assign(buf, n);
+    if (url)
+        ::InternetCloseHandle(url);
+    ::InternetCloseHandle(root);
+    return url != nullptr;
+}
+
 } // namespace
 
 int HttpRequestCount(const std::string& pathAndQuery)
 {
-    HINTERNET root = ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    HINTERNET url = ::InternetOpenUrlA(root, HttpUrl("/count?path=" + Escape(pathAndQuery)).c_str(),
-                                       nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
-    char buf[32] = "";
-    DWORD n = 0;
-    if (url)
-        ::InternetReadFile(url, buf, sizeof buf - 1, &n);
-    buf[n] = '\0';
-    if (url)
-        ::InternetCloseHandle(url);
-    ::InternetCloseHandle(root);
-    return url ? std::atoi(buf) : -1;
+    std::string answer;
+    return AskServer("/count?path=" + UrlEscape(pathAndQuery), answer) ? std::atoi(answer.c_str()) : -1;
+}
+
+std::string HttpLastRange(const std::string& pathAndQuery)
+{
+    std::string answer;
+    AskServer("/lastrange?path=" + UrlEscape(pathAndQuery), answer);
+    return answer;
+}
+
+std::string FtpLog()
+{
+    const char* dir = std::getenv("KESTRIN_SERVER_DIR");
+    std::string path = std::string("Z:") + (dir ? dir : "") + "/ftp.log";
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    std::string text;
+    ReadFileBytes(path, text);
+    return text;
 }
 
 std::string Unique()

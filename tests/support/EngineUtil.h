@@ -27,13 +27,14 @@ private:
 struct Received {
     int type;
     int p1;
+    int p2;
 };
 
 // Records what a worker reports.
 class Recorder : public ThreadMessageReceiver {
 public:
-    void OnThreadMessage(int type, int p1, int, int, CBaseThread*) override
-        { messages.push_back({type, p1}); }
+    void OnThreadMessage(int type, int p1, int p2, int, CBaseThread*) override
+        { messages.push_back({type, p1, p2}); }
     void OnThreadEnded(CBaseThread*) override { ended = true; endedAfter = messages.size(); }
     void OnReleased() override { ++released; }
 
@@ -53,6 +54,12 @@ std::string HttpUrl(const std::string& path);
 std::string FtpUrl(const std::string& path);
 // How many requests the HTTP server has had for `pathAndQuery`.
 int HttpRequestCount(const std::string& pathAndQuery);
+// The Range header of the last request for `pathAndQuery` ("-" for none).
+std::string HttpLastRange(const std::string& pathAndQuery);
+// The FTP server's log of RETR commands, one "RETR name offset" a line.
+std::string FtpLog();
+// "%xx" for everything but letters, digits and "/.-_".
+std::string UrlEscape(const std::string& text);
 // A unique query string, so that each test's URLs can be counted apart.
 std::string Unique();
 // The bytes the servers send for a body of `n` bytes.
