@@ -7,6 +7,9 @@
 #include "../framework/WinApp.h"
 #include "../view/KestrinView.h"
 #include "../app/KestrinApp.h"
+#include "../schedule/TimerDlgList.h"
+#include "../schedule/TimerSchedule.h"
+#include "../schedule/TimerSettingDlg.h"
 
 CKestrinDoc* CKestrinDoc::s_pDoc = nullptr;
 
@@ -239,10 +242,22 @@ void CKestrinDoc::OnBatchDownload()
     StartBatch(BATCH_DOWNLOAD);
 }
 
+void CKestrinDoc::OnTimerSettings()
+{
+    TimerSchedule schedule;
+    CTimerSettingDlg dlg(&schedule);
+    if (dlg.DoModal() == IDOK && schedule.IsSet())
+        TimerDlgList::Start(this, schedule);
+}
+
 bool CKestrinDoc::OnCmdMsg(UINT id)
 {
     if (id == ID_BATCH_DOWNLOAD) {
         OnBatchDownload();
+        return true;
+    }
+    if (id == ID_TIMER_SETTINGS) {
+        OnTimerSettings();
         return true;
     }
     return CDocument::OnCmdMsg(id);
@@ -252,6 +267,10 @@ bool CKestrinDoc::OnUpdateCmdUI(CCmdUI& ui)
 {
     if (ui.m_nID == ID_BATCH_DOWNLOAD) {
         ui.Enable(m_nBatchMode == BATCH_IDLE && !m_items.empty());
+        return true;
+    }
+    if (ui.m_nID == ID_TIMER_SETTINGS) {
+        ui.Enable(TimerDlgList::CanStart(this));
         return true;
     }
     return CDocument::OnUpdateCmdUI(ui);

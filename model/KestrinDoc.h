@@ -73,6 +73,7 @@ protected:
 
 private:
     void OnBatchDownload();
+    void OnTimerSettings();
     void ForgetItem(URLItem* item);
 
     std::vector<URLItem*> m_items;
