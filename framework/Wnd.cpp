@@ -192,8 +192,10 @@ INT_PTR CALLBACK CWnd::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     const bool outerDefaulted = wnd->m_bDefaulted;
     wnd->m_bDefaulted = false;
     const LRESULT result = wnd->Dispatch(msg, wp, lp);
-    if (msg == WM_NCDESTROY)
-        return FALSE;   // the object may be gone
+    // A window that destroyed itself while handling the message may have
+    // deleted its object already.
+    if (msg == WM_NCDESTROY || FromHandle(hwnd) != wnd)
+        return FALSE;
     const bool defaulted = wnd->m_bDefaulted;
     wnd->m_bDefaulted = outerDefaulted;
 

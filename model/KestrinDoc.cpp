@@ -7,6 +7,9 @@
 #include "../framework/WinApp.h"
 #include "../view/KestrinView.h"
 #include "../app/KestrinApp.h"
+#include "../schedule/TimerDlgList.h"
+#include "../schedule/TimerSchedule.h"
+#include "../schedule/TimerSettingDlg.h"
 
 CKestrinDoc* CKestrinDoc::s_pDoc = nullptr;
 
@@ -241,11 +244,25 @@ void CKestrinDoc::OnBatchDownload()
 
 const CCommandEntry<CKestrinDoc> CKestrinDoc::s_commands[] = {
     {ID_BATCH_DOWNLOAD, &CKestrinDoc::OnBatchDownload, &CKestrinDoc::CanStartBatch, nullptr},
+    {ID_TIMER_SETTINGS, &CKestrinDoc::OnTimerSettings, &CKestrinDoc::CanStartTimer, nullptr},
 };
 
 bool CKestrinDoc::CanStartBatch() const
 {
     return m_nBatchMode == BATCH_IDLE && !m_items.empty();
+}
+
+void CKestrinDoc::OnTimerSettings()
+{
+    TimerSchedule schedule;
+    CTimerSettingDlg dlg(&schedule);
+    if (dlg.DoModal() == IDOK && schedule.IsSet())
+        TimerDlgList::Start(this, schedule);
+}
+
+bool CKestrinDoc::CanStartTimer() const
+{
+    return TimerDlgList::CanStart(this);
 }
 
 bool CKestrinDoc::OnCmdMsg(UINT id)

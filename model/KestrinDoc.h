@@ -73,7 +73,9 @@ protected:
 
 private:
     void OnBatchDownload();
+    void OnTimerSettings();
     bool CanStartBatch() const;
+    bool CanStartTimer() const;
 
     static const CCommandEntry<CKestrinDoc> s_commands[];
     void ForgetItem(URLItem* item);

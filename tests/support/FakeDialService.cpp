@@ -33,6 +33,9 @@ DWORD FakeDialService::GetEntryDialParams(RASDIALPARAMSA& params)
 DWORD FakeDialService::Dial(RASDIALPARAMSA& params, Notifier notifier, HRASCONN& conn)
 {
     m_dialled.push_back(params.szEntryName);
+    m_passwordsDialled.push_back(params.szPassword);
+    m_connBeforeDial.push_back(conn);
+    m_pLastParams = &params;
     Call call;
     if (!m_calls.empty()) {
         call = m_calls.front();
@@ -50,6 +53,12 @@ DWORD FakeDialService::Dial(RASDIALPARAMSA& params, Notifier notifier, HRASCONN&
 
 DWORD FakeDialService::EnumConnections(HRASCONN& first, DWORD& count)
 {
+    ++m_nConnectionQueries;
+    if (m_bConnectionsOverflow) {
+        first = nullptr;
+        count = 0;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
     count = static_cast<DWORD>(m_active.size());
     first = m_active.empty() ? nullptr : m_active.front();
     return 0;
@@ -89,4 +98,19 @@ DWORD WINAPI FakeDialService::NotifyThread(void* self)
     auto* fake = static_cast<FakeDialService*>(self);
     fake->m_notifier(WM_RASDIALEVENT, fake->m_sending.state, fake->m_sending.error);
     return 0;
+}
+
+int FakeDialService::PlayAll()
+{
+    int n = 0;
+    while (PlayNext())
+        ++n;
+    return n;
+}
+
+HRASCONN FakeDialService::AddForeignConnection()
+{
+    HRASCONN conn = reinterpret_cast<HRASCONN>(m_nextHandle++);
+    m_active.push_back(conn);
+    return conn;
 }

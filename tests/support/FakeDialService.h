@@ -33,14 +33,26 @@ public:
     // call has none left.
     bool PlayNext();
 
+    // Sends every notification left of the current call, each from a
+    // thread of its own; the number sent.
+    int PlayAll();
+    // Brings up a connection the program did not dial (another program's).
+    HRASCONN AddForeignConnection();
+
     // The script
     std::vector<std::string> m_entries;
     bool m_bEnumFails = false;
+    // The connection query answers that its buffer is too small.
+    bool m_bConnectionsOverflow = false;
     std::deque<Call> m_calls;
     // What happened
     std::vector<std::string> m_dialled;
+    std::vector<std::string> m_passwordsDialled;   // the password each Dial got
+    std::vector<HRASCONN> m_connBeforeDial;        // the handle each Dial found
+    RASDIALPARAMSA* m_pLastParams = nullptr;       // where the last Dial's parameters were
     std::vector<HRASCONN> m_active;     // connections that are up
     std::vector<HRASCONN> m_hungUp;
+    int m_nConnectionQueries = 0;
 
 private:
     static DWORD WINAPI NotifyThread(void* self);

@@ -163,9 +163,10 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lp)
     ::GetWindowThreadProcessId(hwnd, &pid);
     char cls[16] = "";
     ::GetClassNameA(hwnd, cls, sizeof cls);
-    // A message box is a dialog with the static text 0xFFFF.
+    // A message box is a dialog with the static text 0xFFFF, and not one
+    // of the program's own dialogs (whose labels may have that id too).
     if (pid == ::GetCurrentProcessId() && ::lstrcmpA(cls, "#32770") == 0 &&
-        ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF)) {
+        ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF) && !CWnd::FromHandle(hwnd)) {
         reinterpret_cast<Found*>(lp)->box = hwnd;
         return FALSE;
     }
