@@ -218,6 +218,8 @@ TEST_CASE("countdown: the opening follows the schedule; times, entry and state a
     for (const auto& row : rows) {
         Session session;
         REQUIRE(session.ok);
+        // Dial-up is loaded when first needed, not at start.
+        CHECK(::GetModuleHandleA("rasapi32.dll") == nullptr);
         session.fake.m_calls.push_back({0, {}});
         if (row.connectionUp)
             session.fake.AddForeignConnection();
