@@ -43,7 +43,8 @@ BOOL CTimerDlg::OnInitDialog()
         StartDial();
     else
         SetState(m_strEntryName.empty() ? TimerState::WaitDownload : TimerState::WaitDial);
-    return TRUE;
+    // No focus: the window comes up without taking it from the user.
+    return FALSE;
 }
 
 void CTimerDlg::ShowNow(const SYSTEMTIME& now)

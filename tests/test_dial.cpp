@@ -1,5 +1,6 @@
 // The dial-up service: RASAPI32 as it answers here, and the scripted
 // service the schedule tests use.
+#include <cctype>
 #include "Test.h"
 #include "FakeDialService.h"
 #include "schedule/RasDialService.h"
@@ -20,6 +21,40 @@ void WINAPI Record(UINT msg, RASCONNSTATE state, DWORD error)
 }
 
 } // namespace
+
+namespace {
+
+// The names of the libraries this program imports at start.
+std::vector<std::string> ImportedLibraries()
+{
+    auto* base = reinterpret_cast<const BYTE*>(::GetModuleHandleA(nullptr));
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::vector<std::string> names;
+    auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+    for (; dir.VirtualAddress && desc->Name; ++desc) {
+        std::string name = reinterpret_cast<const char*>(base + desc->Name);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_CASE("RASAPI32 is not imported: the program starts where it is missing")
+{
+    const std::vector<std::string> libs = ImportedLibraries();
+    CHECK(!libs.empty());
+    bool kernel = false;
+    for (const std::string& lib : libs) {
+        CHECK(lib.find("rasapi32") == std::string::npos);
+        kernel = kernel || lib == "kernel32.dll";
+    }
+    CHECK(kernel);      // the table was read
+}
 
 TEST_CASE("RASAPI32: a system without dial-up entries answers with none")
 {
