@@ -2,7 +2,11 @@
 #include "SharedSettings.h"
 #include "resource.h"
 #include "../engine/BaseThread.h"
+#include "../engine/DownloadParentDlg.h"
+#include "../engine/FailureText.h"
 #include "../engine/ThreadGroup.h"
+#include "../model/KestrinDoc.h"
+#include "../view/KestrinView.h"
 #include "../framework/CmdUI.h"
 #include "../framework/FrameworkIds.h"
 
@@ -15,6 +19,17 @@ const UINT kIndicators[] = {
     ID_INDICATOR_NUM,
     ID_INDICATOR_SCRL,
 };
+
+// While a batch runs, the bars' command states are brought up to date at
+// most this often.
+const DWORD kBatchBarInterval = 250;
+const UINT_PTR kBarTimer = 1;
+
+bool BatchRunning()
+{
+    CKestrinDoc* doc = CKestrinDoc::GetDoc();
+    return doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE;
+}
 
 } // namespace
 
@@ -57,6 +72,10 @@ void CMainFrame::OnDestroy()
 
 void CMainFrame::OnClose()
 {
+    // From here on nothing new starts: no panel, no item, no request.
+    if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
+        if (CDownloadParentDlg* dlg = doc->GetProgressDialog())
+            dlg->BeginClose();
     if (g_threadGroup.IsEmpty()) {
         CFrameWnd::OnClose();
         return;
@@ -84,6 +103,37 @@ void CMainFrame::ShowCurrentFolder(const char* folder)
 
 void CMainFrame::OnIdleUpdate()
 {
+    if (BatchRunning()) {
+        // A batch makes the program idle after every report of a transfer;
+        // the command states need not follow each one.
+        const DWORD since = ::GetTickCount() - m_dwLastBarUpdate;
+        if (since < kBatchBarInterval) {
+            if (!m_bBarTimer) {
+                m_bBarTimer = true;
+                ::SetTimer(m_hWnd, kBarTimer, kBatchBarInterval - since, nullptr);
+            }
+            return;
+        }
+    }
+    UpdateBars();
+}
+
+void CMainFrame::OnTimer(UINT_PTR id)
+{
+    if (id == kBarTimer) {
+        UpdateBars();
+        return;
+    }
+    CFrameWnd::OnTimer(id);
+}
+
+void CMainFrame::UpdateBars()
+{
+    if (m_bBarTimer) {
+        ::KillTimer(m_hWnd, kBarTimer);
+        m_bBarTimer = false;
+    }
+    m_dwLastBarUpdate = ::GetTickCount();
     if (m_wndToolBar.m_hWnd && m_wndToolBar.IsWindowVisible())
         m_wndToolBar.UpdateButtons();
     if (m_wndDlgBar.m_hWnd && m_wndDlgBar.IsWindowVisible())
@@ -138,4 +188,57 @@ bool CMainFrame::OnCmdMsg(UINT id)
 bool CMainFrame::OnUpdateCmdUI(CCmdUI& ui)
 {
     return UpdateCommand(*this, s_commands, ui) || CFrameWnd::OnUpdateCmdUI(ui);
+}
+
+void CMainFrame::OnBatchStarted()
+{
+    m_strBatchSummary.clear();
+    ShowRestText();
+}
+
+void CMainFrame::OnBatchEnded(int done, int failed, int cancelled)
+{
+    m_strBatchSummary = FormatStringId(IDS_BATCH_ENDED,
+        {GroupedNumber(done), GroupedNumber(failed), GroupedNumber(cancelled)});
+    m_bFailureLatest = false;
+    ShowRestText();
+    if (m_hWnd && ::GetForegroundWindow() != m_hWnd) {
+        // Until the user comes back to the window; no click is waited for.
+        FLASHWINFO info = {sizeof info, m_hWnd, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+        ::FlashWindowEx(&info);
+        ++m_nFlashes;
+    }
+}
+
+void CMainFrame::ShowFocusedFailure(const std::string& text)
+{
+    if (text == m_strFocusFailure && m_bFailureLatest == !text.empty())
+        return;
+    m_strFocusFailure = text;
+    m_bFailureLatest = !text.empty();
+    ShowRestText();
+}
+
+const std::string& CMainFrame::GetRestText() const
+{
+    if (m_bFailureLatest && !m_strFocusFailure.empty())
+        return m_strFocusFailure;
+    return m_strBatchSummary;
+}
+
+void CMainFrame::ShowRestText()
+{
+    m_wndStatusBar.SetIdleText(GetRestText());
+    if (m_wndStatusBar.m_hWnd)
+        m_wndStatusBar.ShowIdleText();
+}
+
+LRESULT CMainFrame::OnNotify(NMHDR* hdr)
+{
+    // The list's own notifications: info tips and the focused row.
+    auto* view = dynamic_cast<CKestrinView*>(m_pViewActive);
+    LRESULT result = 0;
+    if (view && hdr->hwndFrom == view->m_hWnd && view->OnListNotify(hdr, result))
+        return result;
+    return CFrameWnd::OnNotify(hdr);
 }

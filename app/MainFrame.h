@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include "../framework/DialogBar.h"
 #include "../framework/FrameWnd.h"
 #include "../framework/StatusBar.h"
@@ -11,8 +12,23 @@ class CMainFrame : public CFrameWnd {
 public:
     // Shows the download folder in the folder bar.
     void ShowCurrentFolder(const char* folder);
-    // Brings the bars up to date; runs when the program is idle.
+    // Brings the bars up to date; runs when the program is idle. While a
+    // batch runs it does so at most a few times a second.
     void OnIdleUpdate();
+
+    // A batch has begun: the last one's summary goes.
+    void OnBatchStarted();
+    // A batch has ended: the status bar says how it went, and the window
+    // flashes when it is not the active one. Nothing waits for the user.
+    void OnBatchEnded(int done, int failed, int cancelled);
+    // The reason the focused row failed, or empty: shown in the status bar
+    // while that row keeps the focus.
+    void ShowFocusedFailure(const std::string& text);
+    // What the status bar's message pane shows when no prompt is up.
+    const std::string& GetRestText() const;
+
+    // How often the window was flashed at the end of a batch.
+    int m_nFlashes = 0;
 
     CDialogBar m_wndDlgBar;
     CStatusBar m_wndStatusBar;
@@ -24,6 +40,8 @@ protected:
     int OnCreate(CREATESTRUCTA* cs) override;
     void OnDestroy() override;
     void OnClose() override;
+    void OnTimer(UINT_PTR id) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
 
@@ -36,4 +54,12 @@ private:
     bool IsDialogBarShown() const;
 
     static const CCommandEntry<CMainFrame> s_commands[];
+    void UpdateBars();
+    void ShowRestText();
+
+    DWORD m_dwLastBarUpdate = 0;
+    bool m_bBarTimer = false;
+    std::string m_strBatchSummary;      // how the last batch ended
+    std::string m_strFocusFailure;      // why the focused row failed
+    bool m_bFailureLatest = false;      // that reason came after the summary
 };

@@ -92,3 +92,21 @@
 #define IDS_LIST_FILE_NOT_TEXT      63010
 #define IDS_NO_DIAL                 63020
 #define IDS_THREAD_CREATE_FAILED    63021
+
+// Strings: why a download failed, and the end of a batch
+#define IDS_FAIL_UNKNOWN            63100
+#define IDS_FAIL_HTTP_STATUS        63101
+#define IDS_FAIL_REFUSED            63102
+#define IDS_FAIL_HOST_NOT_FOUND     63103
+#define IDS_FAIL_TIMED_OUT          63104
+#define IDS_FAIL_CUT_OFF            63105
+#define IDS_FAIL_CUT_OFF_UNKNOWN    63106
+#define IDS_FAIL_UNSAFE_NAME        63107
+#define IDS_FAIL_WRITE              63108
+#define IDS_FAIL_SAME_FILE          63109
+#define IDS_FAIL_REDIRECT           63110
+#define IDS_FAIL_BAD_RESPONSE       63111
+#define IDS_FAIL_BAD_STATUS         63112
+#define IDS_FAIL_NETWORK            63113
+#define IDS_FAIL_NETWORK_CODE       63114
+#define IDS_BATCH_ENDED             63120

@@ -1,7 +1,9 @@
 #include "DownloadChildDlg.h"
 #include <commctrl.h>
+#include <climits>
 #include "DownloadParentDlg.h"
 #include "DownloadThread.h"
+#include "FailureText.h"
 #include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../model/KestrinDoc.h"
@@ -10,16 +12,41 @@
 namespace {
 // Closes a panel that never got its thread, once its creation is over.
 const UINT WM_CLOSE_PANEL = WM_APP + 1;
+// Shows what changed since the texts were last written.
+const UINT_PTR kShowTimer = 1;
+// The texts and the bar change at most this often.
+const DWORD kShowInterval = 100;
+
+// What the item's 32-bit size keeps of a byte count: 0 (no size known)
+// when it does not fit.
+int ItemSize(long long bytes)
+{
+    return bytes > INT_MAX || bytes < INT_MIN ? 0 : static_cast<int>(bytes);
 }
+} // namespace
 
 CDownloadChildDlg::CDownloadChildDlg()
-    : CDialog(IDD_DOWNLOAD_CHILD), m_bCreating(0), m_bNoThread(0), m_bWindowGone(0)
+    : CDialog(IDD_DOWNLOAD_CHILD), m_bCreating(0), m_bNoThread(0), m_bWindowGone(0),
+      m_bShowPending(0), m_bShownOnce(0)
 {
+}
+
+long long CDownloadChildDlg::MessageBytes(int p1, int p2)
+{
+    if (p2 == 0 && p1 == -1)
+        return -1;
+    return static_cast<long long>((static_cast<unsigned long long>(static_cast<unsigned>(p2)) << 32) |
+                                  static_cast<unsigned>(p1));
 }
 
 CKestrinDoc* CDownloadChildDlg::Doc() const
 {
     return m_pDoc && CKestrinDoc::GetDoc() == m_pDoc ? m_pDoc : nullptr;
+}
+
+CDownloadParentDlg* CDownloadChildDlg::Parent() const
+{
+    return m_hWnd ? dynamic_cast<CDownloadParentDlg*>(CWnd::FromHandle(GetParent())) : nullptr;
 }
 
 void CDownloadChildDlg::CreateThread()
@@ -55,48 +82,103 @@ LRESULT CDownloadChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         DestroyWindow();
         return 0;
     }
+    if (msg == WM_TIMER && wp == kShowTimer) {
+        ShowNow();
+        return 0;
+    }
     return CDialog::WindowProc(msg, wp, lp);
 }
 
-void CDownloadChildDlg::ShowKilobytes(int id, int bytes) const
+void CDownloadChildDlg::ShowLater()
 {
-    SetDlgItemText(id, std::to_string(bytes / 1024).c_str());
+    const DWORD since = ::GetTickCount() - m_dwLastShown;
+    if (!m_bShownOnce || since >= kShowInterval) {
+        ShowNow();
+    } else if (!m_bShowPending) {
+        m_bShowPending = 1;
+        ::SetTimer(m_hWnd, kShowTimer, kShowInterval - since, nullptr);
+    }
 }
 
-void CDownloadChildDlg::SetProgress(int percent) const
+void CDownloadChildDlg::ShowNow()
 {
-    ::SendDlgItemMessageA(m_hWnd, IDC_PANEL_PROGRESS, PBM_SETPOS, percent, 0);
+    if (m_bShowPending) {
+        ::KillTimer(m_hWnd, kShowTimer);
+        m_bShowPending = 0;
+    }
+    if (!m_hWnd)
+        return;
+    m_bShownOnce = 1;
+    m_dwLastShown = ::GetTickCount();
+    // Only what differs from the screen is written.
+    const std::string total = m_llTotal > 0 ? std::to_string(m_llTotal / 1024) : "???";
+    const std::string done = std::to_string(m_llDone / 1024);
+    const int percent = m_llTotal > 0 && m_llDone <= m_llTotal
+        ? static_cast<int>(static_cast<double>(m_llDone) / static_cast<double>(m_llTotal) * 100) : 0;
+    if (m_strURL != m_strShownURL) {
+        SetDlgItemText(IDC_PANEL_URL, m_strURL.c_str());
+        m_strShownURL = m_strURL;
+    }
+    if (total != m_strShownTotal) {
+        SetDlgItemText(IDC_PANEL_TOTAL, total.c_str());
+        m_strShownTotal = total;
+    }
+    if (done != m_strShownDone) {
+        SetDlgItemText(IDC_PANEL_DONE, done.c_str());
+        m_strShownDone = done;
+    }
+    if (percent != m_nShownPercent) {
+        ::SendDlgItemMessageA(m_hWnd, IDC_PANEL_PROGRESS, PBM_SETPOS, percent, 0);
+        m_nShownPercent = percent;
+    }
 }
 
 BOOL CDownloadChildDlg::StartNextItem()
 {
     CKestrinDoc* doc = Doc();
-    auto* parent = dynamic_cast<CDownloadParentDlg*>(CWnd::FromHandle(GetParent()));
-    if (!doc || !m_pThread || (parent && parent->IsStopping()))
+    CDownloadParentDlg* parent = Parent();
+    if (!doc || !m_pThread || !parent || parent->IsStopping())
         return FALSE;
-    URLItem* item = doc->FirstPendingItem();
-    if (!item)
-        return FALSE;
-    m_pItem = item;
-    SetDlgItemText(IDC_PANEL_URL, item->m_strURL.c_str());
-    SetDlgItemText(IDC_PANEL_DONE, "0");
-    SetDlgItemText(IDC_PANEL_TOTAL, "???");
-    SetProgress(0);
-
-    if (!m_pThread->StartDownload(item->m_strURL.c_str(), item->m_strFileName.c_str(),
-                                  theApp.m_strCurrentDirectory.c_str(), item->m_bPathChosen)) {
-        m_pItem = nullptr;
-        if (!m_pThread->IsStopping()) {
-            // Handed over but not taken in time: this worker is not to be
-            // trusted with more. The item ends in error, not downloading.
-            m_pThread->Stop();
-            item->SetState((item->m_state & ~ITEM_DOWNLOADING) | ITEM_ERROR);
+    // Names resolve against the download folder as it stands now.
+    const std::string folder = theApp.m_strCurrentDirectory;
+    for (;;) {
+        URLItem* item = doc->FirstPendingItem();
+        if (!item)
+            return FALSE;
+        std::string claim = CDownloadParentDlg::TargetKey(folder, item->m_strFileName);
+        if (!parent->ClaimTarget(claim)) {
+            // Another item of this batch has that file: it is not written twice.
+            TransferFailure same;
+            same.kind = TransferFailure::SAME_FILE;
+            item->SetFailed(item->m_state, FailureText(same));
+            parent->NoteOutcome(ITEM_ERROR);
+            continue;
         }
-        // Refused because the worker is stopping: the item stays unread.
-        return FALSE;
+        m_pItem = item;
+        m_strClaim = claim;
+        m_strURL = item->m_strURL;
+        m_llTotal = 0;
+        m_llDone = 0;
+        ShowLater();
+
+        if (!m_pThread->StartDownload(item->m_strURL.c_str(), item->m_strFileName.c_str(),
+                                      folder.c_str(), item->m_bPathChosen)) {
+            m_pItem = nullptr;
+            parent->ReleaseTarget(m_strClaim);
+            m_strClaim.clear();
+            if (!m_pThread->IsStopping()) {
+                // Handed over but not taken in time: this worker is not to be
+                // trusted with more. The item ends in error, not downloading.
+                m_pThread->Stop();
+                item->SetFailed(item->m_state & ~ITEM_DOWNLOADING, FailureText(TransferFailure()));
+                parent->NoteOutcome(ITEM_ERROR);
+            }
+            // Refused because the worker is stopping: the item stays unread.
+            return FALSE;
+        }
+        item->SetState(item->m_state | ITEM_DOWNLOADING);
+        return TRUE;
     }
-    item->SetState(item->m_state | ITEM_DOWNLOADING);
-    return TRUE;
 }
 
 void CDownloadChildDlg::GoOn()
@@ -109,44 +191,59 @@ void CDownloadChildDlg::EndItem(unsigned char remove, unsigned char add)
 {
     URLItem* item = m_pItem;
     m_pItem = nullptr;
+    if (CDownloadParentDlg* parent = Parent()) {
+        // A file that was not completed is free for another item.
+        if (!(add & ITEM_DONE))
+            parent->ReleaseTarget(m_strClaim);
+        parent->NoteOutcome(add);
+    }
+    m_strClaim.clear();
     item->SetState((item->m_state & ~remove) | add);
 }
 
-void CDownloadChildDlg::OnThreadMessage(int type, int p1, int, int, CBaseThread*)
+void CDownloadChildDlg::FailItem(const TransferFailure& failure)
+{
+    URLItem* item = m_pItem;
+    m_pItem = nullptr;
+    if (CDownloadParentDlg* parent = Parent()) {
+        parent->ReleaseTarget(m_strClaim);
+        parent->NoteOutcome(ITEM_ERROR);
+    }
+    m_strClaim.clear();
+    item->SetFailed(item->m_state & ~ITEM_DOWNLOADING, FailureText(failure));
+}
+
+void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThread*)
 {
     if (!m_pItem || m_bWindowGone)
         return;   // a transfer that was given up
     switch (type) {
     case DLM_SIZE:
-        m_pItem->m_nSize = p1;
-        if (p1 > 0) {
-            ShowKilobytes(IDC_PANEL_TOTAL, p1);
-        } else {
-            SetProgress(0);
-        }
+        m_llTotal = MessageBytes(p1, p2);
+        m_pItem->m_nSize = ItemSize(m_llTotal);
+        ShowLater();
         break;
     case DLM_PROGRESS:
-        if (m_pItem->m_nSize > 0) {
-            if (m_pItem->m_nSize < p1) {
-                // More came than was announced: the size is not known.
-                m_pItem->m_nSize = 0;
-                SetProgress(0);
-                SetDlgItemText(IDC_PANEL_TOTAL, "???");
-            } else {
-                SetProgress(static_cast<int>(static_cast<double>(p1) / m_pItem->m_nSize * 100));
-            }
+        m_llDone = MessageBytes(p1, p2);
+        if (m_llTotal > 0 && m_llTotal < m_llDone) {
+            // More came than was announced: the size is not known.
+            m_llTotal = 0;
+            m_pItem->m_nSize = 0;
         }
-        ShowKilobytes(IDC_PANEL_DONE, p1);
+        ShowLater();
         break;
     case DLM_COMPLETE:
-        m_pItem->m_nSize = p1;
+        m_llDone = MessageBytes(p1, p2);
+        m_pItem->m_nSize = ItemSize(m_llDone);
         EndItem(ITEM_DOWNLOADING, ITEM_DONE);
         GoOn();
         break;
-    case DLM_ERROR:
-        EndItem(ITEM_DOWNLOADING, ITEM_ERROR);
+    case DLM_ERROR: {
+        const TransferFailure failure = m_pThread ? m_pThread->GetLastFailure() : TransferFailure();
+        FailItem(failure);
         GoOn();
         break;
+    }
     case DLM_CANCELLED:
         EndItem(ITEM_DOWNLOADING | ITEM_DONE, ITEM_CANCELLED);
         GoOn();
@@ -188,18 +285,23 @@ void CDownloadChildDlg::StopThread()
 void CDownloadChildDlg::Abandon()
 {
     m_pItem = nullptr;
+    m_strClaim.clear();
     StopThread();
 }
 
 void CDownloadChildDlg::OnDestroy()
 {
+    if (m_bShowPending) {
+        ::KillTimer(m_hWnd, kShowTimer);
+        m_bShowPending = 0;
+    }
     // Destroyed while the thread still runs (with its owner window): the
     // transfer is given up and its item not touched again.
     if (m_pThread) {
         m_pItem = nullptr;
         m_pThread->Stop();
     }
-    if (auto* parent = dynamic_cast<CDownloadParentDlg*>(CWnd::FromHandle(GetParent())))
+    if (auto* parent = Parent())
         parent->RemoveChild(this);
     CDialog::OnDestroy();
 }

@@ -1,7 +1,10 @@
 #pragma once
+#include <string>
 #include "ThreadMessage.h"
+#include "FailureText.h"
 #include "../framework/Dialog.h"
 
+class CDownloadParentDlg;
 class CDownloadThread;
 class CKestrinDoc;
 class URLItem;
@@ -14,7 +17,8 @@ public:
     CDownloadChildDlg();
 
     // Takes the first pending item and starts its transfer; FALSE when
-    // none is pending or the transfer could not be handed over.
+    // none is pending or the transfer could not be handed over. Items whose
+    // file another item of the batch has claimed end in error on the way.
     BOOL StartNextItem();
     // Takes the next item, or lets the thread end when there is none.
     void GoOn();
@@ -30,6 +34,11 @@ public:
     void OnThreadMessage(int type, int p1, int p2, int p3, CBaseThread* thread) override;
     void OnThreadEnded(CBaseThread* thread) override;
 
+    // A byte count of a thread message: the low 32 bits in p1, the high
+    // ones in p2 (0 below 4 GiB). A size of -1 (p1 alone) means none is
+    // known.
+    static long long MessageBytes(int p1, int p2);
+
     CKestrinDoc* m_pDoc = nullptr;
     URLItem* m_pItem = nullptr;
     CDownloadThread* m_pThread = nullptr;
@@ -43,14 +52,29 @@ protected:
 
 private:
     CKestrinDoc* Doc() const;
+    CDownloadParentDlg* Parent() const;
     // Starts the panel's download thread.
     void CreateThread();
-    void ShowKilobytes(int id, int bytes) const;
-    void SetProgress(int percent) const;
-    // Ends the current item with `bit` instead of downloading.
+    // Ends the current item: `remove` bits off, `add` bits on.
     void EndItem(unsigned char remove, unsigned char add);
+    void FailItem(const TransferFailure& failure);
+
+    // The texts and the bar follow the transfer at most ten times a
+    // second; a change that comes sooner is shown by a timer.
+    void ShowLater();
+    void ShowNow();
+
+    std::string m_strClaim;         // the current item's file, as claimed
+    long long m_llTotal = 0;        // announced size; 0 or less: unknown
+    long long m_llDone = 0;         // bytes received so far
+    std::string m_strURL;           // what the panel is to show
+    std::string m_strShownURL, m_strShownTotal, m_strShownDone;
+    int m_nShownPercent = -1;
+    DWORD m_dwLastShown = 0;
 
     unsigned m_bCreating : 1;
     unsigned m_bNoThread : 1;
     unsigned m_bWindowGone : 1;
+    unsigned m_bShowPending : 1;
+    unsigned m_bShownOnce : 1;
 };

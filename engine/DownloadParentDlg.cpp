@@ -1,14 +1,18 @@
 #include "DownloadParentDlg.h"
 #include "DownloadChildDlg.h"
+#include "../app/MainFrame.h"
 #include "../app/resource.h"
+#include "../framework/WinApp.h"
 #include "../model/KestrinDoc.h"
+#include "../model/URLItem.h"
 
 int CDownloadParentDlg::s_nChildWidth = 0;
 int CDownloadParentDlg::s_nChildHeight = 0;
 int CDownloadParentDlg::s_nParentClientHeight = 0;
 
 CDownloadParentDlg::CDownloadParentDlg(CKestrinDoc* doc)
-    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0), m_bPlaced(0)
+    : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0), m_bPlaced(0),
+      m_bClosing(0)
 {
 }
 
@@ -54,9 +58,13 @@ BOOL CDownloadParentDlg::StartDownloads()
 {
     CKestrinDoc* doc = Doc();
     const int pending = doc ? doc->CountPendingItems() : 0;
-    if (pending == 0 || !m_hWnd)
+    if (pending == 0 || !m_hWnd || m_bClosing)
         return FALSE;
     m_bStopping = 0;
+    m_claims.clear();
+    m_nDone = m_nFailed = m_nCancelled = 0;
+    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+        frame->OnBatchStarted();
     while (m_nChildren < 2 && m_nChildren < pending) {
         if (!OpenPanel())
             break;
@@ -79,7 +87,7 @@ BOOL CDownloadParentDlg::StartDownloads()
 BOOL CDownloadParentDlg::AddDownload()
 {
     CKestrinDoc* doc = Doc();
-    if (m_bStopping || !m_hWnd || !doc || doc->CountPendingItems() == 0 || m_nChildren == 2)
+    if (m_bStopping || m_bClosing || !m_hWnd || !doc || doc->CountPendingItems() == 0 || m_nChildren == 2)
         return FALSE;
     CDownloadChildDlg* panel = OpenPanel();
     if (!panel)
@@ -153,7 +161,7 @@ void CDownloadParentDlg::RemoveChild(CWnd* child)
     // belong to the batch too: they get the freed place, unless the batch
     // is being stopped or the panel never had a thread.
     CKestrinDoc* doc = Doc();
-    const bool refill = !m_bStopping && !m_bCloseRequested && !panel->HasNoThread() && doc &&
+    const bool refill = !m_bStopping && !m_bClosing && !m_bCloseRequested && !panel->HasNoThread() && doc &&
                         doc->CountPendingItems() > 0;
     if (refill && AddDownload())
         return;
@@ -162,10 +170,78 @@ void CDownloadParentDlg::RemoveChild(CWnd* child)
 
     ShowWindow(SW_HIDE);
     m_bStopping = 0;
-    if (doc)
-        doc->FinishBatch();
+    EndBatch();
     if (m_bCloseRequested && m_hWnd)
         DestroyWindow();
+}
+
+void CDownloadParentDlg::EndBatch()
+{
+    if (CKestrinDoc* doc = Doc())
+        doc->FinishBatch();
+    if (m_bClosing)
+        return;
+    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+        frame->OnBatchEnded(m_nDone, m_nFailed, m_nCancelled);
+}
+
+void CDownloadParentDlg::NoteOutcome(unsigned char state)
+{
+    if (state & ITEM_DONE)
+        ++m_nDone;
+    else if (state & ITEM_ERROR)
+        ++m_nFailed;
+    else if (state & ITEM_CANCELLED)
+        ++m_nCancelled;
+}
+
+bool CDownloadParentDlg::ClaimTarget(const std::string& key)
+{
+    return m_claims.insert(key).second;
+}
+
+void CDownloadParentDlg::ReleaseTarget(const std::string& key)
+{
+    m_claims.erase(key);
+}
+
+std::string CDownloadParentDlg::TargetKey(const std::string& folder, const std::string& name)
+{
+    const bool absolute = (name.size() >= 2 && name[1] == ':') ||
+                          (!name.empty() && (name[0] == '\\' || name[0] == '/'));
+    std::string path = absolute ? name : folder + "\\" + name;
+    char full[MAX_PATH * 2];
+    const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (n > 0 && n < sizeof full)
+        path = full;
+
+    // Wide, so that upper case is the file system's idea of it for every
+    // character, double-byte ones included.
+    const int wn = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(wn, L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], wn);
+    std::wstring key;
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const wchar_t c = wide[i] == L'/' ? L'\\' : wide[i];
+        if (c == L'\\') {
+            // "a.txt." and "a.txt " name a.txt; doubled separators are one.
+            while (!key.empty() && (key.back() == L'.' || key.back() == L' ') &&
+                   key.size() > 3)
+                key.pop_back();
+            if (!key.empty() && key.back() == L'\\' && i > 1)
+                continue;
+        }
+        key.push_back(c);
+    }
+    while (key.size() > 3 && (key.back() == L'.' || key.back() == L' '))
+        key.pop_back();
+    if (!key.empty())
+        ::CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+    const int an = ::WideCharToMultiByte(CP_UTF8, 0, key.data(), static_cast<int>(key.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(an, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, key.data(), static_cast<int>(key.size()), &out[0], an, nullptr, nullptr);
+    return out;
 }
 
 void CDownloadParentDlg::OnCancel()
@@ -190,6 +266,15 @@ void CDownloadParentDlg::AbandonBatch()
         panels[i]->Abandon();
 }
 
+void CDownloadParentDlg::BeginClose()
+{
+    m_bClosing = 1;
+    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
+    const int count = m_nChildren;
+    for (int i = 0; i < count; ++i)
+        panels[i]->StopThread();
+}
+
 void CDownloadParentDlg::RequestClose()
 {
     m_bCloseRequested = 1;
@@ -212,6 +297,7 @@ void CDownloadParentDlg::OnDestroy()
 {
     // Going with its owner: panels closing now start nothing new.
     m_bStopping = 1;
+    m_bClosing = 1;
     CDialog::OnDestroy();
 }
 

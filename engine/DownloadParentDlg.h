@@ -1,4 +1,6 @@
 #pragma once
+#include <set>
+#include <string>
 #include "../framework/Dialog.h"
 
 class CDownloadChildDlg;
@@ -20,12 +22,32 @@ public:
     // Stops every transfer and lets go of their items; the batch ends as
     // soon as the panels have closed. Items added meanwhile wait.
     void AbandonBatch();
+    // The program is closing: every transfer stops, and from now on no
+    // panel opens, no item starts and no batch begins.
+    void BeginClose();
     // The document is going away: close now, or when the panels are gone.
     void RequestClose();
     // A panel's window is being destroyed.
     void RemoveChild(CWnd* child);
 
-    bool IsStopping() const { return m_bStopping != 0; }
+    bool IsStopping() const { return m_bStopping != 0 || m_bClosing != 0; }
+    bool IsClosing() const { return m_bClosing != 0; }
+
+    // One file per item: the first item of a batch to start on a file
+    // claims it, and keeps it once completed; the claim goes when that
+    // transfer fails or is cancelled. False when the file is claimed.
+    bool ClaimTarget(const std::string& key);
+    void ReleaseTarget(const std::string& key);
+    // The file an item's name stands for, resolved against `folder`, in
+    // the form the file system compares names (upper case, no trailing
+    // dots or blanks): two names are one file when their keys are equal.
+    static std::string TargetKey(const std::string& folder, const std::string& name);
+
+    // An item of the batch ended done, in error or cancelled.
+    void NoteOutcome(unsigned char state);
+    int GetDoneCount() const { return m_nDone; }
+    int GetFailedCount() const { return m_nFailed; }
+    int GetCancelledCount() const { return m_nCancelled; }
     int GetChildCount() const { return m_nChildren; }
     CDownloadChildDlg* GetChild(int index) const { return m_children[index]; }
 
@@ -46,11 +68,19 @@ private:
     void LayoutChildren(int first);
     void PlaceFirstTime();
     CKestrinDoc* Doc() const;
+    // The batch is over: the document and the main window are told.
+    void EndBatch();
 
     CKestrinDoc* m_pDoc;
     unsigned m_bCloseRequested : 1;
     unsigned m_bStopping : 1;       // the batch is being cancelled or given up
     unsigned m_bPlaced : 1;
+    unsigned m_bClosing : 1;        // the program is closing: for good
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
+
+    std::set<std::string> m_claims;
+    int m_nDone = 0;
+    int m_nFailed = 0;
+    int m_nCancelled = 0;
 };

@@ -59,7 +59,8 @@ void CStatusBar::SetMessageText(const char* text)
 
 void CStatusBar::ShowIdleText()
 {
-    SetMessageText(AfxLoadString(AFX_IDS_IDLEMESSAGE).c_str());
+    SetMessageText(m_strIdleText.empty() ? AfxLoadString(AFX_IDS_IDLEMESSAGE).c_str()
+                                         : m_strIdleText.c_str());
 }
 
 SIZE CStatusBar::CalcFixedLayout(int width)

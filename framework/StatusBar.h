@@ -13,8 +13,10 @@ public:
     // ids[0] is the message pane (0); the others are indicator strings.
     bool SetIndicators(const UINT* ids, int count);
     void SetMessageText(const char* text);
-    // Shows the idle prompt ("レディ").
+    // Shows the idle prompt: "レディ", or the text the program set instead.
     void ShowIdleText();
+    // What the message pane shows when no prompt is up; empty for "レディ".
+    void SetIdleText(const std::string& text) { m_strIdleText = text; }
     SIZE CalcFixedLayout(int width) override;
     // Refreshes the indicator panes from the keyboard state.
     void UpdateIndicators();
@@ -28,4 +30,5 @@ private:
     std::vector<UINT> m_ids;
     std::vector<std::string> m_texts;
     std::vector<int> m_widths;
+    std::string m_strIdleText;
 };

@@ -16,8 +16,16 @@ void URLItem::SetState(unsigned char state)
     if (state == m_state)
         return;
     m_state = state;
+    if (!(state & ITEM_ERROR))
+        m_strFailure.clear();
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->OnItemStateChanged(state, this);
+}
+
+void URLItem::SetFailed(unsigned char state, const std::string& text)
+{
+    m_strFailure = text;
+    SetState(state | ITEM_ERROR);
 }
 
 const std::string& URLItem::GetStateLabel() const

@@ -22,7 +22,10 @@ public:
     URLItem& operator=(const URLItem&) = delete;
 
     // Changes the state and tells the live document, unless it is the same.
+    // The failure text goes with the error state.
     void SetState(unsigned char state);
+    // Ends the item in error for the reason `text`.
+    void SetFailed(unsigned char state, const std::string& text);
     // The label of the state column ("ﾀﾞｳﾝﾛｰﾄﾞ中", "完了", ...).
     const std::string& GetStateLabel() const;
     bool IsPending() const { return (m_state & ITEM_STATE_BITS) == 0; }
@@ -40,4 +43,7 @@ public:
     // The user chose m_strFileName (an absolute path) in the properties
     // dialog; a name derived from the URL must stay in the download folder.
     bool m_bPathChosen = false;
+    // Why the last download failed, in the user's words; empty unless the
+    // item is in error.
+    std::string m_strFailure;
 };

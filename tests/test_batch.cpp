@@ -1,5 +1,6 @@
 // Batch downloads in the real main window: panels, item states in the
-// list, cancelling, closing during a batch and the commands' enable rules.
+// list, cancelling, closing during a batch, one file per item, the reasons
+// of failures, the end-of-batch summary and the commands' enable rules.
 #include <set>
 #include "Test.h"
 #include "EngineUtil.h"
@@ -10,12 +11,16 @@
 #include "app/resource.h"
 #include "engine/DownloadChildDlg.h"
 #include "engine/DownloadParentDlg.h"
+#include "engine/DownloadThread.h"
+#include "engine/FailureText.h"
 #include "engine/ThreadGroup.h"
 #include "framework/CmdUI.h"
 #include "framework/FrameworkIds.h"
 #include "model/KestrinDoc.h"
 #include "model/URLItem.h"
 #include "view/KestrinView.h"
+#include <commctrl.h>
+#include <wininet.h>
 
 using namespace test;
 
@@ -360,4 +365,496 @@ TEST_CASE("clearing the list during a batch stops it and no transfer touches the
     CHECK(g_threadGroup.IsEmpty() || PumpUntil([] { return g_threadGroup.IsEmpty(); }));
     CHECK_EQ(Doc()->GetItem(0)->m_state, static_cast<unsigned char>(ITEM_UNREAD));
     Doc()->RemoveTarget(&counter);
+}
+
+// ---- the counting server: many small files, every request counted
+
+namespace {
+
+std::string BatchUrl(const std::string& path)
+{
+    return "http://127.0.0.1:" + std::to_string(ServerPort("batch")) + path;
+}
+
+// How many requests the counting server has had.
+int BatchServerTotal()
+{
+    HINTERNET root = ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET url = ::InternetOpenUrlA(root, BatchUrl("/total").c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    char buf[32] = "";
+    DWORD n = 0;
+    if (url)
+        ::InternetReadFile(url, buf, sizeof buf - 1, &n);
+    buf[n] = '\0';
+    if (url)
+        ::InternetCloseHandle(url);
+    ::InternetCloseHandle(root);
+    return url ? std::atoi(buf) : -1;
+}
+
+std::string StatusText()
+{
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    char text[512] = "";
+    if (LOWORD(frame->m_wndStatusBar.SendMessage(SB_GETTEXTLENGTHA, 0)) < sizeof text)
+        frame->m_wndStatusBar.SendMessage(SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void FocusRow(int row)
+{
+    HWND list = View()->m_hWnd;
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// The info tip the list would show for `row`, as the frame answers it.
+std::string InfoTip(int row, const std::string& shown, bool unfolded)
+{
+    char buf[1024];
+    lstrcpynA(buf, shown.c_str(), sizeof buf);
+    NMLVGETINFOTIPA tip{};
+    tip.hdr.hwndFrom = View()->m_hWnd;
+    tip.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(View()->m_hWnd));
+    tip.hdr.code = LVN_GETINFOTIPA;
+    tip.dwFlags = unfolded ? LVGIT_UNFOLDED : 0;
+    tip.pszText = buf;
+    tip.cchTextMax = sizeof buf;
+    tip.iItem = row;
+    ::SendMessageA(AfxGetMainWndHandle(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+    return buf;
+}
+
+} // namespace
+
+TEST_CASE("closing the window at any point of a large batch ends it within 5 s and asks for nothing more")
+{
+    struct Case {
+        int files;
+        DWORD closeAfterMs;
+    };
+    const Case cases[] = {
+        {10000, 10000},
+        {1000, 500}, {1000, 3000}, {1000, 10000},
+        {10000, 500}, {10000, 3000},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        ++round;
+        ResetRegistry();
+        TempDir dir;
+        ::SetCurrentDirectoryA(dir.Path().c_str());
+        test::WriteRegString("Settings", "CurrentDirectory", dir.Path());
+        REQUIRE(StartApp());
+        MessageBoxWatcher boxes;
+        const std::string folder = "/c" + std::to_string(round) + Unique().substr(3) + "/";
+        const DWORD adding = ::GetTickCount();
+        for (int i = 0; i < c.files; ++i)
+            Doc()->AddURL(BatchUrl("/file/256" + folder + std::to_string(i) + ".bin").c_str());
+        REQUIRE(Doc()->GetItemCount() == c.files);
+        std::printf("  %d files listed in %lu ms\n", c.files, ::GetTickCount() - adding);
+        std::fflush(stdout);
+        Command(ID_BATCH_DOWNLOAD);
+        Pump(c.closeAfterMs);
+
+        const int before = BatchServerTotal();
+        const DWORD start = ::GetTickCount();
+        // The close stops the workers before it returns; the window goes
+        // once their last messages have been handled.
+        ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
+        Pump(300);
+        const int afterStop = BatchServerTotal();
+        CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 5000));
+        CloseApp();
+        const DWORD took = ::GetTickCount() - start;
+        Pump(300);
+        const int last = BatchServerTotal();
+
+        std::printf("  %d files, closed after %lu ms: exit in %lu ms, %d requests after the close\n",
+                    c.files, c.closeAfterMs, took, last - before);
+        std::fflush(stdout);
+        CHECK(took < 5000);
+        CHECK(g_threadGroup.IsEmpty());
+        CHECK(CKestrinDoc::GetDoc() == nullptr);
+        // Only the transfers running at the close could still reach the
+        // server (two, at most two requests each); nothing new starts.
+        CHECK(last - before <= 4);
+        CHECK_EQ(last, afterStop);
+        CHECK(boxes.Texts().empty());
+        ::SetCurrentDirectoryA("C:\\");
+    }
+}
+
+TEST_CASE("closing during a batch over a 100,000-row list ends it within 5 s")
+{
+    ResetRegistry();
+    TempDir dir;
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    test::WriteRegString("Settings", "CurrentDirectory", dir.Path());
+    // The list comes from a list file, as a user would open it.
+    std::string list;
+    const std::string folder = "/big" + Unique().substr(3) + "/";
+    for (int i = 0; i < 100000; ++i)
+        list += BatchUrl("/file/128" + folder + std::to_string(i) + ".bin") + "\r\n";
+    const std::string listFile = dir.File("big.kst");
+    REQUIRE(WriteFileBytes(listFile, list));
+    REQUIRE(StartApp({listFile}));
+    MessageBoxWatcher boxes;
+    REQUIRE(Doc()->GetItemCount() == 100000);
+    Command(ID_BATCH_DOWNLOAD);
+    Pump(3000);
+    const int before = BatchServerTotal();
+    const DWORD start = ::GetTickCount();
+    ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
+    CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 5000));
+    CloseApp();
+    const DWORD took = ::GetTickCount() - start;
+    Pump(300);
+    const int last = BatchServerTotal();
+    std::printf("  100000 rows: exit in %lu ms, %d requests after the close\n", took, last - before);
+    CHECK(took < 5000);
+    CHECK(last - before <= 4);
+    CHECK(boxes.Texts().empty());
+    ::SetCurrentDirectoryA("C:\\");
+}
+
+TEST_CASE("cancel in the parent and clearing the list open no new panel and send no new request")
+{
+    for (int way = 0; way < 2; ++way) {
+        Session session;
+        REQUIRE(session.ok);
+        const std::string folder = "/stop" + std::to_string(way) + Unique().substr(3) + "/";
+        for (int i = 0; i < 1000; ++i)
+            Doc()->AddURL(BatchUrl("/file/256" + folder + std::to_string(i) + ".bin").c_str());
+        Command(ID_BATCH_DOWNLOAD);
+        Pump(1500);
+        const int before = BatchServerTotal();
+        int panelsOpened = 0;
+        CDownloadChildDlg* seen[2] = {Parent()->GetChild(0), Parent()->GetChild(1)};
+        if (way == 0) {
+            ::SendMessageA(Parent()->m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        } else {
+            Doc()->SetModifiedFlag(false);
+            Command(ID_FILE_NEW);
+        }
+        CHECK(PumpUntil([&] {
+            for (int i = 0; i < Parent()->GetChildCount(); ++i)
+                if (Parent()->GetChild(i) != seen[0] && Parent()->GetChild(i) != seen[1])
+                    ++panelsOpened;
+            return Doc()->m_nBatchMode == CKestrinDoc::BATCH_IDLE;
+        }, 5000));
+        Pump(300);
+        CHECK_EQ(panelsOpened, 0);
+        CHECK(BatchServerTotal() - before <= 4);
+    }
+}
+
+TEST_CASE("two items naming one file: one completes with the whole file, the other fails")
+{
+    Session session;
+    REQUIRE(session.ok);
+    const int port = ServerPort("batch");
+    const std::string tag = Unique().substr(3);
+    struct Case {
+        std::string first, second, file;
+    };
+    const Case cases[] = {
+        // The same path on two hosts.
+        {"http://127.0.0.1:" + std::to_string(port) + "/file/3000/h" + tag + "/same.bin",
+         "http://localhost:" + std::to_string(port) + "/file/5000/h" + tag + "/same.bin",
+         "h" + tag + "\\same.bin"},
+        // Names differing only in case.
+        {BatchUrl("/file/3000/c" + tag + "/Name.BIN"), BatchUrl("/file/5000/C" + tag + "/nAME.bin"),
+         "c" + tag + "\\Name.BIN"},
+    };
+    for (const Case& c : cases) {
+        Doc()->AddURL(c.first.c_str());
+        Doc()->AddURL(c.second.c_str());
+    }
+    // Run the list twice: the second run must leave the same whole files.
+    for (int run = 0; run < 2; ++run) {
+        Command(ID_BATCH_DOWNLOAD);
+        Watch watch;
+        CHECK(watch.RunUntilIdle());
+        for (size_t i = 0; i < 2; ++i) {
+            const int first = static_cast<int>(2 * i), second = first + 1;
+            CHECK_EQ(StateText(first), Ansi("完了"));
+            CHECK_EQ(StateText(second), Ansi("ｴﾗｰ"));
+            CHECK_EQ(Doc()->GetItem(second)->m_strFailure, Ansi("他のアイテムと同じファイルです"));
+            CHECK(Doc()->GetItem(first)->m_strFailure.empty());
+            std::string bytes;
+            CHECK(ReadFileBytes(session.dir.File(cases[i].file), bytes));
+            CHECK(bytes == Pattern(3000));
+        }
+    }
+    // The reason shows in the status bar while the failed row has the
+    // focus, and in its info tip; a completed row brings the summary back.
+    FocusRow(1);
+    Pump(100);
+    CHECK_EQ(StatusText(), Ansi("他のアイテムと同じファイルです"));
+    FocusRow(0);
+    Pump(100);
+    CHECK_EQ(StatusText(), Ansi("ダウンロード終了: 完了 2 件、エラー 2 件、キャンセル 0 件"));
+    FocusRow(3);
+    Pump(100);
+    CHECK_EQ(StatusText(), Ansi("他のアイテムと同じファイルです"));
+    CHECK(ListView_GetExtendedListViewStyle(View()->m_hWnd) & LVS_EX_INFOTIP);
+    CHECK_EQ(InfoTip(1, "", true), Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(InfoTip(1, "http://long", false), "http://long\r\n" + Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(InfoTip(0, "", true), "");
+    // Deleting the focused failed row takes its reason off the bar.
+    test::SelectRows({3});
+    FocusRow(3);
+    View()->DeleteSelectedItems();
+    Pump(100);
+    CHECK(StatusText() != Ansi("他のアイテムと同じファイルです"));
+}
+
+TEST_CASE("the end of a batch: the status bar counts completed, failed and cancelled items")
+{
+    Session session;
+    REQUIRE(session.ok);
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    const std::string tag = Unique().substr(3);
+    Doc()->AddURL(BatchUrl("/file/100/e" + tag + "/ok1.bin").c_str());
+    Doc()->AddURL(BatchUrl("/nothing/e" + tag + "/bad1.bin").c_str());
+    Doc()->AddURL(BatchUrl("/file/100/e" + tag + "/ok2.bin").c_str());
+    Doc()->AddURL(("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/e" + tag + "/bad2.bin").c_str());
+    Doc()->AddURL(BatchUrl("/file/100/e" + tag + "/ok3.bin").c_str());
+
+    // Another window is active: the main window flashes at the end.
+    HWND other = ::CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                   0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(other);
+    ::SetForegroundWindow(other);
+    Pump(100);
+    const bool otherActive = ::GetForegroundWindow() == other;
+    const int flashes = frame->m_nFlashes;
+    Command(ID_BATCH_DOWNLOAD);
+    CHECK(StatusText() != Ansi("ダウンロード終了: 完了 3 件、エラー 2 件、キャンセル 0 件"));
+    Watch watch;
+    CHECK(watch.RunUntilIdle());
+    CHECK_EQ(StatusText(), Ansi("ダウンロード終了: 完了 3 件、エラー 2 件、キャンセル 0 件"));
+    CHECK(otherActive);
+    CHECK_EQ(frame->m_nFlashes, flashes + (otherActive ? 1 : 0));
+    // Nothing modal came up: the main window still takes input.
+    CHECK(::IsWindowEnabled(AfxGetMainWndHandle()));
+    ::DestroyWindow(other);
+
+    // With the main window active there is nothing to draw attention to.
+    ::SetForegroundWindow(AfxGetMainWndHandle());
+    Pump(100);
+    const bool mainActive = ::GetForegroundWindow() == AfxGetMainWndHandle();
+    const int flashes2 = frame->m_nFlashes;
+    Command(ID_BATCH_DOWNLOAD);
+    CHECK(watch.RunUntilIdle());
+    CHECK(mainActive);
+    CHECK_EQ(frame->m_nFlashes, flashes2);
+    CHECK_EQ(StatusText(), Ansi("ダウンロード終了: 完了 3 件、エラー 2 件、キャンセル 0 件"));
+}
+
+TEST_CASE("a cancelled item is counted as cancelled at the end of the batch")
+{
+    Session session;
+    REQUIRE(session.ok);
+    Doc()->AddURL(HttpUrl("/stall" + Unique()).c_str());
+    Doc()->AddURL(BatchUrl("/file/100/x" + Unique().substr(3) + "/ok.bin").c_str());
+    Command(ID_BATCH_DOWNLOAD);
+    CHECK(PumpUntil([] { return Doc()->GetItem(0)->IsDownloading(); }));
+    Pump(300);
+    CDownloadChildDlg* panel = Parent()->GetChild(0);
+    REQUIRE(panel->m_pItem == Doc()->GetItem(0));
+    ::SendMessageA(panel->m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Watch watch;
+    CHECK(watch.RunUntilIdle());
+    CHECK_EQ(StatusText(), Ansi("ダウンロード終了: 完了 1 件、エラー 0 件、キャンセル 1 件"));
+}
+
+namespace {
+
+// Counts, on this thread, the texts written into the panels' URL fields
+// and the toolbar's enable queries.
+struct UiCounter {
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp)
+    {
+        if (code == HC_ACTION && s_self) {
+            const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+            if (m->message == WM_SETTEXT && ::GetDlgCtrlID(m->hwnd) == IDC_PANEL_URL)
+                ++s_self->urlTexts;
+            if (m->message == TB_ISBUTTONENABLED)
+                ++s_self->toolbarQueries;
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    UiCounter()
+    {
+        s_self = this;
+        hook = ::SetWindowsHookExA(WH_CALLWNDPROC, Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~UiCounter()
+    {
+        ::UnhookWindowsHookEx(hook);
+        s_self = nullptr;
+    }
+    HHOOK hook;
+    int urlTexts = 0;
+    int toolbarQueries = 0;
+    static UiCounter* s_self;
+};
+UiCounter* UiCounter::s_self = nullptr;
+
+} // namespace
+
+TEST_CASE("a batch of small files refreshes the panels and the bars only as often as one can see")
+{
+    Session session;
+    REQUIRE(session.ok);
+    const std::string folder = "/ui" + Unique().substr(3) + "/";
+    const int files = 400;
+    for (int i = 0; i < files; ++i)
+        Doc()->AddURL(BatchUrl("/file/64" + folder + std::to_string(i) + ".bin").c_str());
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    const int buttons = static_cast<int>(frame->m_wndToolBar.SendMessage(TB_BUTTONCOUNT));
+    UiCounter counter;
+    const DWORD start = ::GetTickCount();
+    Command(ID_BATCH_DOWNLOAD);
+    CHECK(PumpUntil([] { return Doc()->m_nBatchMode == CKestrinDoc::BATCH_IDLE; }, 120000));
+    const DWORD took = ::GetTickCount() - start;
+    int done = 0;
+    for (int i = 0; i < files; ++i)
+        done += Doc()->GetItem(i)->m_state == ITEM_DONE;
+    CHECK_EQ(done, files);
+    std::printf("  %d files in %lu ms: %d URL texts, %d toolbar queries (%d buttons)\n",
+                files, took, counter.urlTexts, counter.toolbarQueries, buttons);
+    // Two panels, each at most ten times a second (and once at its start).
+    CHECK(counter.urlTexts <= 2 * (static_cast<int>(took / 100) + 2));
+    // The toolbar's states at most four times a second.
+    CHECK(counter.toolbarQueries <= buttons * (static_cast<int>(took / 250) + 3));
+}
+
+TEST_CASE("sizes of 2 GiB and more: the panel shows their kilobytes, the item keeps no size")
+{
+    Session session;
+    REQUIRE(session.ok);
+    Doc()->AddURL(HttpUrl("/stall" + Unique()).c_str());
+    Command(ID_BATCH_DOWNLOAD);
+    CHECK(PumpUntil([] { return Doc()->GetItem(0)->IsDownloading(); }));
+    Pump(500);
+    CDownloadChildDlg* panel = Parent()->GetChild(0);
+    REQUIRE(panel && panel->m_pItem == Doc()->GetItem(0));
+    auto text = [&](int id) { return panel->GetDlgItemText(id); };
+    struct Case {
+        int type, p1, p2;
+        std::string total, done;
+        int percent, itemSize;
+    };
+    const Case cases[] = {
+        // 5 GiB announced: no 32-bit size for the item, the panel shows it.
+        {DLM_SIZE, 0x40000000, 1, "5242880", "0", 0, 0},
+        // 3 GiB of 5 received: below 4 GiB the high part is 0.
+        {DLM_PROGRESS, static_cast<int>(0xC0000000u), 0, "5242880", "3145728", 60, 0},
+        // More than announced: the size is not known any more.
+        {DLM_PROGRESS, 0x40000400, 1, "???", "5242881", 0, 0},
+        // A small size still reaches the item.
+        {DLM_SIZE, 20480, 0, "20", "5242881", 0, 20480},
+        {DLM_PROGRESS, 10240, 0, "20", "10", 50, 20480},
+    };
+    for (const Case& c : cases) {
+        panel->OnThreadMessage(c.type, c.p1, c.p2, 0, nullptr);
+        Pump(150);
+        CHECK_EQ(text(IDC_PANEL_TOTAL), c.total);
+        CHECK_EQ(text(IDC_PANEL_DONE), c.done);
+        CHECK_EQ(static_cast<int>(::SendDlgItemMessageA(panel->m_hWnd, IDC_PANEL_PROGRESS, PBM_GETPOS, 0, 0)),
+                 c.percent);
+        CHECK_EQ(Doc()->GetItem(0)->m_nSize, c.itemSize);
+    }
+    CHECK_EQ(CDownloadChildDlg::MessageBytes(-1, 0), -1LL);
+    CHECK_EQ(CDownloadChildDlg::MessageBytes(0, 1), 4294967296LL);
+    CHECK_EQ(CDownloadChildDlg::MessageBytes(static_cast<int>(0x80000000u), 0), 2147483648LL);
+    CHECK_EQ(CDownloadChildDlg::MessageBytes(-1, -1), -1LL);
+    ::SendMessageA(Parent()->m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    CHECK(PumpUntil([] { return Doc()->m_nBatchMode == CKestrinDoc::BATCH_IDLE; }, 5000));
+}
+
+TEST_CASE("failure reasons read as the user is told them")
+{
+    LoadTestSettings();
+    auto make = [](TransferFailure::Kind kind) {
+        TransferFailure f;
+        f.kind = kind;
+        return f;
+    };
+    TransferFailure notFound = make(TransferFailure::HTTP_STATUS);
+    notFound.httpStatus = 404;
+    notFound.statusText = "Not Found";
+    TransferFailure bare = make(TransferFailure::HTTP_STATUS);
+    bare.httpStatus = 503;
+    TransferFailure hostile = make(TransferFailure::HTTP_STATUS);
+    hostile.httpStatus = 500;
+    hostile.statusText = "Bad\r\nSet-Cookie: x\t" + std::string(300, 'A');
+    TransferFailure cut = make(TransferFailure::CUT_OFF);
+    cut.received = 1000;
+    cut.expected = 2048;
+    TransferFailure cutBig = make(TransferFailure::CUT_OFF);
+    cutBig.received = 5000000000LL;
+    TransferFailure status300 = make(TransferFailure::BAD_RESPONSE);
+    status300.httpStatus = 300;
+    TransferFailure network = make(TransferFailure::NETWORK);
+    network.error = 12030;
+    struct Case {
+        TransferFailure failure;
+        std::string text;
+    };
+    const Case cases[] = {
+        {notFound, "HTTP エラー 404 Not Found"},
+        {bare, "HTTP エラー 503"},
+        // Control characters never reach the screen; the phrase is cut at 80.
+        {hostile, "HTTP エラー 500 Bad  Set-Cookie: x " + std::string(61, 'A')},
+        {make(TransferFailure::REFUSED), "接続を拒否されました"},
+        {make(TransferFailure::HOST_NOT_FOUND), "ホスト名を解決できません"},
+        {make(TransferFailure::TIMED_OUT), "タイムアウトしました"},
+        {cut, "途中で切断されました (1,000 / 2,048 バイト)"},
+        {cutBig, "途中で切断されました (5,000,000,000 バイト)"},
+        {make(TransferFailure::UNSAFE_NAME), "保存先の名前が安全ではありません"},
+        {make(TransferFailure::WRITE_FAILED), "ファイルに書き込めません"},
+        {make(TransferFailure::SAME_FILE), "他のアイテムと同じファイルです"},
+        {make(TransferFailure::BAD_REDIRECT), "リダイレクトをたどれません"},
+        {make(TransferFailure::BAD_RESPONSE), "サーバーの応答が正しくありません"},
+        {status300, "サーバーの応答が正しくありません (HTTP 300)"},
+        {network, "通信エラーが発生しました (エラー 12030)"},
+        {make(TransferFailure::NONE), "ダウンロードに失敗しました"},
+    };
+    for (const Case& c : cases)
+        CHECK_EQ(FailureText(c.failure), Ansi(c.text.c_str()));
+}
+
+TEST_CASE("names are one file the way the file system compares them")
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Case cases[] = {
+        {"dir\\a.bin", "DIR\\A.BIN", true},
+        {"dir\\a.bin", "dir\\a.bin.", true},
+        {"dir\\a.bin", "dir\\a.bin ", true},
+        {"dir\\a.bin", "dir\\\\a.bin", true},
+        {"dir\\a.bin", "other\\..\\dir\\a.bin", true},
+        {"dir\\a.bin", "C:\\dl\\dir\\a.bin", true},
+        {"dir\\a.bin", "dir\\b.bin", false},
+        {"dir\\a.bin", "dir2\\a.bin", false},
+        {"dir\\a.bin", "C:\\other\\dir\\a.bin", false},
+        {"dir\\ｆｉｌｅ.txt", "dir\\ＦＩＬＥ.TXT", true},
+        {"dir\\ファイル.txt", "dir\\ファイル.TXT", true},
+        {"dir\\ファイル.txt", "dir\\フアイル.txt", false},
+    };
+    for (const Case& c : cases) {
+        const bool same = CDownloadParentDlg::TargetKey("C:\\dl", Ansi(c.a)) ==
+                          CDownloadParentDlg::TargetKey("C:\\dl", Ansi(c.b));
+        if (same != c.same)
+            std::printf("  %s / %s\n", c.a, c.b);
+        CHECK_EQ(same, c.same);
+    }
 }

@@ -1,5 +1,6 @@
 #include "KestrinView.h"
 #include <windowsx.h>
+#include "../app/MainFrame.h"
 #include "../app/SharedSettings.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
@@ -41,6 +42,8 @@ int CKestrinView::OnCreate(CREATESTRUCTA* cs)
     list.InsertColumn(0, g_settings.m_strColURL.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColURL);
     list.InsertColumn(1, g_settings.m_strColState.c_str(), LVCFMT_CENTER, g_settings.m_nWidthColState);
     list.InsertColumn(2, g_settings.m_strColFilePath.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColFilePath);
+    // Pointing at a row shows why it failed.
+    ListView_SetExtendedListViewStyleEx(m_hWnd, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     return 0;
 }
 
@@ -80,6 +83,78 @@ void CKestrinView::UpdateItemState(URLItem* item)
         return;
     m_nLastRow = row;
     list.SetItemText(row, 1, item->GetStateLabel().c_str());
+    if (ListView_GetItemState(m_hWnd, row, LVIS_FOCUSED) & LVIS_FOCUSED)
+        ShowFocusedFailure();
+}
+
+void CKestrinView::ShowFocusedFailure()
+{
+    auto* frame = dynamic_cast<CMainFrame*>(CWnd::FromHandle(GetParent()));
+    if (!frame)
+        return;
+    const int row = ListView_GetNextItem(m_hWnd, -1, LVNI_FOCUSED);
+    const URLItem* item = row >= 0 ? ItemOfRow(row) : nullptr;
+    frame->ShowFocusedFailure(item ? item->m_strFailure : std::string());
+}
+
+bool CKestrinView::OnListNotify(NMHDR* hdr, LRESULT& result)
+{
+    switch (hdr->code) {
+    case LVN_ITEMCHANGED: {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+        if ((change->uChanged & LVIF_STATE) &&
+            ((change->uNewState ^ change->uOldState) & LVIS_FOCUSED))
+            ShowFocusedFailure();
+        return false;
+    }
+    case LVN_DELETEITEM: {
+        const auto* gone = reinterpret_cast<const NMLISTVIEW*>(hdr);
+        if (ListView_GetItemState(m_hWnd, gone->iItem, LVIS_FOCUSED) & LVIS_FOCUSED) {
+            if (auto* frame = dynamic_cast<CMainFrame*>(CWnd::FromHandle(GetParent())))
+                frame->ShowFocusedFailure(std::string());
+        }
+        return false;
+    }
+    case LVN_DELETEALLITEMS:
+        if (auto* frame = dynamic_cast<CMainFrame*>(CWnd::FromHandle(GetParent())))
+            frame->ShowFocusedFailure(std::string());
+        result = TRUE;   // no LVN_DELETEITEM for every row
+        return true;
+    case LVN_GETINFOTIPA: {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(hdr);
+        const URLItem* item = tip->iItem >= 0 && tip->iItem < GetListCtrl().GetItemCount()
+            ? ItemOfRow(tip->iItem) : nullptr;
+        if (!item || item->m_strFailure.empty() || !tip->pszText || tip->cchTextMax <= 0)
+            return false;
+        // The full URL when the row cuts it short, then the reason.
+        std::string text = (tip->dwFlags & LVGIT_UNFOLDED) ? std::string() : std::string(tip->pszText);
+        if (!text.empty())
+            text += "\r\n";
+        text += item->m_strFailure;
+        ::lstrcpynA(tip->pszText, text.c_str(), tip->cchTextMax);
+        result = 0;
+        return true;
+    }
+    case LVN_GETINFOTIPW: {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
+        const URLItem* item = tip->iItem >= 0 && tip->iItem < GetListCtrl().GetItemCount()
+            ? ItemOfRow(tip->iItem) : nullptr;
+        if (!item || item->m_strFailure.empty() || !tip->pszText || tip->cchTextMax <= 0)
+            return false;
+        std::wstring text = (tip->dwFlags & LVGIT_UNFOLDED) ? std::wstring() : std::wstring(tip->pszText);
+        if (!text.empty())
+            text += L"\r\n";
+        const std::string& reason = item->m_strFailure;
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), nullptr, 0);
+        std::wstring wide(n, L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), &wide[0], n);
+        text += wide;
+        ::lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        result = 0;
+        return true;
+    }
+    }
+    return false;
 }
 
 void CKestrinView::RemoveAllRows()

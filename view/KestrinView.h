@@ -25,6 +25,13 @@ public:
     // Empties the list; the document is about to delete every item.
     void RemoveAllRows();
 
+    // The list's notifications, passed on by the frame: a row's info tip
+    // tells why it failed, and so does the status bar while that row has
+    // the focus. True when handled, with the answer in `result`.
+    bool OnListNotify(NMHDR* hdr, LRESULT& result);
+    // Tells the frame why the focused row failed, or that it did not.
+    void ShowFocusedFailure();
+
     // Deletes the selected rows whose items the document lets go.
     void DeleteSelectedItems();
     // True when rows are selected and none of their items is downloading.

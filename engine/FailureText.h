@@ -1,0 +1,19 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+// The system's headers define HOST_NOT_FOUND (a sockets error code) as a
+// macro; here it is the name of a failure kind.
+#undef HOST_NOT_FOUND
+#include "TransferFailure.h"
+
+// What the user is told about a failed download: one line from the string
+// table ("HTTP エラー 404 Not Found", "接続を拒否されました", ...).
+std::string FailureText(const TransferFailure& failure);
+
+// The string `id` with each "%s" replaced by the next of `args`.
+std::string FormatStringId(UINT id, const std::vector<std::string>& args);
+
+// A count of bytes or items as the program writes it: digits grouped by
+// three with commas ("1,048,576").
+std::string GroupedNumber(long long n);
