@@ -6,7 +6,7 @@
 namespace {
 
 // The last data source handed to the clipboard.
-IDataObject* g_clipboardSource = nullptr;
+COleDataSource* g_clipboardSource = nullptr;
 
 
 // The drop source of a drag that has none of its own: the left button
@@ -88,6 +88,15 @@ COleDataSource::~COleDataSource()
 {
     for (Entry& e : m_entries)
         ::GlobalFree(e.data);
+    if (m_pLasting)
+        m_pLasting->Release();
+}
+
+void COleDataSource::SetLastingData(COleDataSource* lasting)
+{
+    if (m_pLasting)
+        m_pLasting->Release();
+    m_pLasting = lasting;
 }
 
 void COleDataSource::CacheGlobalData(CLIPFORMAT cf, HGLOBAL data, const FORMATETC* format)
@@ -117,8 +126,17 @@ bool COleDataSource::SetClipboard()
 
 void COleDataSource::FlushClipboard()
 {
-    if (g_clipboardSource && ::OleIsCurrentClipboard(g_clipboardSource) == S_OK)
+    if (g_clipboardSource && ::OleIsCurrentClipboard(g_clipboardSource) == S_OK) {
+        if (COleDataSource* lasting = g_clipboardSource->m_pLasting) {
+            // Data that needs this program to be fetched (a file group's
+            // contents, one per index) does not survive it: hand the
+            // clipboard what does.
+            lasting->AddRef();
+            ::OleSetClipboard(lasting);
+            lasting->Release();
+        }
         ::OleFlushClipboard();
+    }
     g_clipboardSource = nullptr;
 }
 

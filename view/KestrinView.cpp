@@ -246,7 +246,14 @@ void CKestrinView::OnEditCopy()
     if (GetListCtrl().GetSelectedCount() == 0)
         return;
     auto* source = new COleDataSource;
-    if (FillDataSource(source))
+    bool filled = false;
+    try {
+        filled = FillDataSource(source) != FALSE;
+    } catch (...) {
+        source->Release();
+        throw;
+    }
+    if (filled)
         source->SetClipboard();
     else
         source->Release();
@@ -264,15 +271,22 @@ void CKestrinView::OnLButtonDown(UINT flags, POINT point)
     DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
     if (GetListCtrl().GetSelectedCount() == 0)
         return;
-    auto* source = new COleDataSource;
-    if (FillDataSource(source)) {
-        m_bDragging = 1;
-        const DWORD effect = source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE);
-        if (effect == DROPEFFECT_MOVE)
-            DeleteSelectedItems();
-        m_bDragging = 0;
-    }
-    source->Release();
+    // The source and the flag go on every way out, an exception included.
+    struct DragScope {
+        CKestrinView* view;
+        COleDataSource* source;
+        ~DragScope()
+        {
+            view->m_bDragging = 0;
+            source->Release();
+        }
+    } scope{this, new COleDataSource};
+    if (!FillDataSource(scope.source))
+        return;
+    m_bDragging = 1;
+    const DWORD effect = scope.source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    if (effect == DROPEFFECT_MOVE)
+        DeleteSelectedItems();
 }
 
 // The view's commands and the rule that enables each; the same rules hold
