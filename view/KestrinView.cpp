@@ -204,6 +204,16 @@ BOOL CKestrinView::OnDrop(COleDataObject* data, DWORD, POINT)
 BOOL CKestrinView::ImportURLs(COleDataObject* data)
 {
     CKestrinDoc* doc = GetDocument();
+    // Many rows may come at once: the list is drawn once, at the end.
+    SendMessage(WM_SETREDRAW, FALSE);
+    struct Redraw {
+        HWND hwnd;
+        ~Redraw()
+        {
+            ::SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
+            ::InvalidateRect(hwnd, nullptr, TRUE);
+        }
+    } redraw{m_hWnd};
     UrlImporter::Import(*data, [doc](const char* url) { doc->AddURL(url); });
     return TRUE;
 }
