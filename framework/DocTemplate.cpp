@@ -51,7 +51,7 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const char* path)
         m_pOnlyDoc = doc;
         CFrameWnd* frame = m_newFrame();
         if (!frame->LoadFrame(m_nIDResource, doc, m_newView)) {
-            delete frame;   // its window never existed
+            delete frame;   // a frame whose creation failed is still ours
             m_pOnlyDoc = nullptr;
             delete doc;
             return nullptr;

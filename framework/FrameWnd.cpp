@@ -37,8 +37,11 @@ bool CFrameWnd::LoadFrame(UINT resourceId, CDocument* doc, CSingleDocTemplate::N
                              cs.x, cs.y, cs.cx, cs.cy, nullptr, cs.hMenu);
     m_pCreatingDoc = nullptr;
     if (!ok) {
+        // The object stays the caller's; a window that existed took its
+        // menu with it.
         AfxGetApp()->m_pMainWnd = nullptr;
-        if (cs.hMenu)
+        m_pViewActive = nullptr;
+        if (cs.hMenu && ::IsMenu(cs.hMenu))
             ::DestroyMenu(cs.hMenu);
     }
     return ok;
@@ -57,12 +60,10 @@ int CFrameWnd::OnCreate(CREATESTRUCTA*)
     if (m_pCreatingDoc)
         m_pCreatingDoc->AddView(view);
     if (!view->Create(m_hWnd, AFX_IDW_PANE_FIRST)) {
-        // A view whose window failed removes itself only if it had one.
-        if (!view->m_hWnd) {
-            if (m_pCreatingDoc)
-                m_pCreatingDoc->RemoveView(view);
-            delete view;
-        }
+        // A view whose creation failed is still ours to remove.
+        if (m_pCreatingDoc)
+            m_pCreatingDoc->RemoveView(view);
+        delete view;
         return -1;
     }
     m_pViewActive = view;

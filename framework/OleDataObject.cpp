@@ -1,5 +1,4 @@
 #include "OleDataObject.h"
-#include <shlwapi.h>
 #include <cstring>
 #include "GlobalMem.h"
 
@@ -19,6 +18,11 @@ DWORD CDataFile::Read(void* buffer, DWORD size)
         const HRESULT hr = m_pStream->Read(static_cast<char*>(buffer) + total, size - total, &n);
         if (FAILED(hr) || n == 0)
             break;
+        // A stream that claims more than it was asked for is not believed.
+        if (n > size - total) {
+            total = size;
+            break;
+        }
         total += n;
     }
     return total;
@@ -80,10 +84,46 @@ HGLOBAL COleDataObject::GetGlobalData(CLIPFORMAT cf, const FORMATETC* format) co
     STGMEDIUM medium{};
     if (FAILED(m_lpDataObject->GetData(&f, &medium)))
         return nullptr;
-    HGLOBAL copy = medium.tymed == TYMED_HGLOBAL ? GlobalCopy(medium.hGlobal) : nullptr;
+    // A success that hands over no block counts as not offered.
+    HGLOBAL copy = medium.tymed == TYMED_HGLOBAL && medium.hGlobal ? GlobalCopy(medium.hGlobal) : nullptr;
     ::ReleaseStgMedium(&medium);
     return copy;
 }
+
+namespace {
+
+// A stream over a copy of the file's bytes, so that the file itself can go
+// as soon as the medium is released. Null for a file larger than `limit`.
+IStream* StreamOnFileCopy(const wchar_t* path, ULONGLONG limit)
+{
+    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    IStream* stream = nullptr;
+    LARGE_INTEGER size{};
+    if (::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+        static_cast<ULONGLONG>(size.QuadPart) <= limit) {
+        const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+        HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, bytes ? bytes : 1);
+        void* p = copy ? ::GlobalLock(copy) : nullptr;
+        DWORD got = 0;
+        const bool read = p && (bytes == 0 || ::ReadFile(file, p, bytes, &got, nullptr));
+        if (p)
+            ::GlobalUnlock(copy);
+        if (read && SUCCEEDED(::CreateStreamOnHGlobal(copy, TRUE, &stream))) {
+            ULARGE_INTEGER length;
+            length.QuadPart = got;
+            stream->SetSize(length);
+        } else if (copy) {
+            ::GlobalFree(copy);
+        }
+    }
+    ::CloseHandle(file);
+    return stream;
+}
+
+} // namespace
 
 std::unique_ptr<CDataFile> COleDataObject::GetFileData(CLIPFORMAT cf, const FORMATETC* format) const
 {
@@ -93,9 +133,13 @@ std::unique_ptr<CDataFile> COleDataObject::GetFileData(CLIPFORMAT cf, const FORM
     STGMEDIUM medium{};
     if (FAILED(m_lpDataObject->GetData(&f, &medium)))
         return nullptr;
+    // A success that hands over no block, stream or file counts as not
+    // offered.
     IStream* stream = nullptr;
     switch (medium.tymed) {
     case TYMED_HGLOBAL:
+        if (!medium.hGlobal)
+            break;
         if (HGLOBAL copy = GlobalCopy(medium.hGlobal)) {
             if (FAILED(::CreateStreamOnHGlobal(copy, TRUE, &stream)))
                 ::GlobalFree(copy);
@@ -103,11 +147,13 @@ std::unique_ptr<CDataFile> COleDataObject::GetFileData(CLIPFORMAT cf, const FORM
         break;
     case TYMED_ISTREAM:
         stream = medium.pstm;
-        stream->AddRef();
+        if (stream)
+            stream->AddRef();
         break;
     case TYMED_FILE:
-        if (FAILED(::SHCreateStreamOnFileW(medium.lpszFileName, STGM_READ | STGM_SHARE_DENY_NONE, &stream)))
-            stream = nullptr;
+        // Releasing the medium deletes the file, so nothing may hold it open.
+        if (medium.lpszFileName)
+            stream = StreamOnFileCopy(medium.lpszFileName, kMaxFileCopy);
         break;
     }
     ::ReleaseStgMedium(&medium);

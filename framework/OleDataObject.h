@@ -13,7 +13,8 @@ public:
     CDataFile& operator=(const CDataFile&) = delete;
 
     ULONGLONG GetLength() const;
-    // Reads up to `size` bytes; returns how many were read.
+    // Reads up to `size` bytes; returns how many were read, never more
+    // than `size` whatever the stream claims.
     DWORD Read(void* buffer, DWORD size);
 
 private:
@@ -40,8 +41,11 @@ public:
     bool IsDataAvailable(CLIPFORMAT cf, const FORMATETC* format = nullptr) const;
     // A copy in global memory that the caller frees; null when not offered.
     HGLOBAL GetGlobalData(CLIPFORMAT cf, const FORMATETC* format = nullptr) const;
-    // The data as a file; null when not offered or not readable.
+    // The data as a file; null when not offered or not readable. Data
+    // handed over as a file is read into memory (at most kMaxFileCopy bytes).
     std::unique_ptr<CDataFile> GetFileData(CLIPFORMAT cf, const FORMATETC* format = nullptr) const;
+
+    static constexpr ULONGLONG kMaxFileCopy = 16u * 1024 * 1024;
 
     IDataObject* m_lpDataObject = nullptr;
 };

@@ -6,7 +6,7 @@
 namespace {
 
 // The last data source handed to the clipboard.
-IDataObject* g_clipboardSource = nullptr;
+COleDataSource* g_clipboardSource = nullptr;
 
 
 // The drop source of a drag that has none of its own: the left button
@@ -88,6 +88,15 @@ COleDataSource::~COleDataSource()
 {
     for (Entry& e : m_entries)
         ::GlobalFree(e.data);
+    if (m_pLasting)
+        m_pLasting->Release();
+}
+
+void COleDataSource::SetLastingData(COleDataSource* lasting)
+{
+    if (m_pLasting)
+        m_pLasting->Release();
+    m_pLasting = lasting;
 }
 
 void COleDataSource::CacheGlobalData(CLIPFORMAT cf, HGLOBAL data, const FORMATETC* format)
@@ -117,8 +126,17 @@ bool COleDataSource::SetClipboard()
 
 void COleDataSource::FlushClipboard()
 {
-    if (g_clipboardSource && ::OleIsCurrentClipboard(g_clipboardSource) == S_OK)
+    if (g_clipboardSource && ::OleIsCurrentClipboard(g_clipboardSource) == S_OK) {
+        if (COleDataSource* lasting = g_clipboardSource->m_pLasting) {
+            // Data that needs this program to be fetched (a file group's
+            // contents, one per index) does not survive it: hand the
+            // clipboard what does.
+            lasting->AddRef();
+            ::OleSetClipboard(lasting);
+            lasting->Release();
+        }
         ::OleFlushClipboard();
+    }
     g_clipboardSource = nullptr;
 }
 
@@ -211,9 +229,10 @@ STDMETHODIMP COleDataSource::GetData(FORMATETC* format, STGMEDIUM* medium)
     }
     if (offered & TYMED_FILE) {
         // A temporary file, deleted when the consumer releases the medium.
-        wchar_t folder[MAX_PATH], path[MAX_PATH];
+        wchar_t folder[MAX_PATH], path[MAX_PATH] = L"";
         ::GetTempPathW(MAX_PATH, folder);
-        bool ok = ::GetTempFileNameW(folder, L"kst", 0, path) != 0;
+        const bool made = ::GetTempFileNameW(folder, L"kst", 0, path) != 0;
+        bool ok = made;
         if (ok) {
             HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             DWORD written = 0;
@@ -225,11 +244,16 @@ STDMETHODIMP COleDataSource::GetData(FORMATETC* format, STGMEDIUM* medium)
                 ::CloseHandle(file);
         }
         ::GlobalFree(copy);
-        if (!ok)
-            return E_FAIL;
         const size_t bytes = (::lstrlenW(path) + 1) * sizeof(wchar_t);
-        medium->lpszFileName = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
-        std::memcpy(medium->lpszFileName, path, bytes);
+        auto* name = ok ? static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes)) : nullptr;
+        if (!name) {
+            // GetTempFileName made the file: it goes on every failure.
+            if (made)
+                ::DeleteFileW(path);
+            return ok ? E_OUTOFMEMORY : E_FAIL;
+        }
+        std::memcpy(name, path, bytes);
+        medium->lpszFileName = name;
         medium->tymed = TYMED_FILE;
         return S_OK;
     }

@@ -25,8 +25,12 @@ public:
     DWORD DoDragDrop(DWORD allowedEffects, const RECT* startRect = nullptr,
                      IDropSource* dropSource = nullptr);
     // Puts the clipboard's data in the clipboard itself, if it is ours, so
-    // that it outlives this program.
+    // that it outlives this program. A source with lasting data gives way to
+    // it first: only what can live without this program is left behind.
     static void FlushClipboard();
+    // Takes `lasting` (its reference) as what this source leaves on the
+    // clipboard when the program ends.
+    void SetLastingData(COleDataSource* lasting);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -53,5 +57,6 @@ private:
     const Entry* Find(const FORMATETC* format) const;
 
     std::vector<Entry> m_entries;
+    COleDataSource* m_pLasting = nullptr;
     LONG m_nRef = 1;
 };

@@ -5,8 +5,10 @@
 bool COleDropTarget::Register(CView* view)
 {
     m_pView = view;
+    if (FAILED(::RegisterDragDrop(view->m_hWnd, this)))
+        return false;   // nothing of ours to revoke later
     m_hWnd = view->m_hWnd;
-    return SUCCEEDED(::RegisterDragDrop(m_hWnd, this));
+    return true;
 }
 
 void COleDropTarget::Revoke()
@@ -18,10 +20,12 @@ void COleDropTarget::Revoke()
     m_data.Release();
 }
 
-DWORD COleDropTarget::LimitEffect(DWORD wanted, DWORD allowed)
+DWORD COleDropTarget::LimitEffect(DWORD wanted, DWORD allowed, DWORD keys)
 {
     if (wanted == DROPEFFECT_NONE || (wanted & allowed))
         return wanted & (allowed | DROPEFFECT_SCROLL);
+    if (keys & (MK_CONTROL | MK_SHIFT | MK_ALT))
+        return DROPEFFECT_NONE;
     for (DWORD e : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
         if (allowed & e)
             return e;
@@ -50,7 +54,7 @@ STDMETHODIMP COleDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt,
     m_data.Attach(data);
     DWORD wanted = DROPEFFECT_NONE;
     CallGuarded([&] { wanted = m_pView->OnDragEnter(&m_data, keys, ClientPoint(pt)); });
-    *effect = LimitEffect(wanted, *effect);
+    *effect = LimitEffect(wanted, *effect, keys);
     return S_OK;
 }
 
@@ -58,7 +62,7 @@ STDMETHODIMP COleDropTarget::DragOver(DWORD keys, POINTL pt, DWORD* effect)
 {
     DWORD wanted = DROPEFFECT_NONE;
     CallGuarded([&] { wanted = m_pView->OnDragOver(&m_data, keys, ClientPoint(pt)); });
-    *effect = LimitEffect(wanted, *effect);
+    *effect = LimitEffect(wanted, *effect, keys);
     return S_OK;
 }
 
@@ -75,7 +79,7 @@ STDMETHODIMP COleDropTarget::Drop(IDataObject* data, DWORD keys, POINTL pt, DWOR
     DWORD result = DROPEFFECT_NONE;
     CallGuarded([&] {
         const POINT point = ClientPoint(pt);
-        const DWORD wanted = LimitEffect(m_pView->OnDragOver(&m_data, keys, point), *effect);
+        const DWORD wanted = LimitEffect(m_pView->OnDragOver(&m_data, keys, point), *effect, keys);
         if (wanted != DROPEFFECT_NONE && m_pView->OnDrop(&m_data, wanted, point))
             result = wanted;
         else

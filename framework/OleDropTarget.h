@@ -18,9 +18,11 @@ public:
     bool Register(CView* view);
     void Revoke();
 
-    // The effect to report: `wanted` if the source allows it, else the
-    // first the source allows of copy, move and link.
-    static DWORD LimitEffect(DWORD wanted, DWORD allowed);
+    // The effect to report: `wanted` if the source allows it. Otherwise,
+    // for a plain drop (no key held), the first the source allows of copy,
+    // move and link; with a key held, none: the user asked for that effect
+    // and gets no other.
+    static DWORD LimitEffect(DWORD wanted, DWORD allowed, DWORD keys = 0);
 
     // IUnknown: the object lives as long as its view.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

@@ -89,9 +89,13 @@ bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title,
                     DWORD style, int x, int y, int cx, int cy,
                     HWND parent, HMENU menuOrId)
 {
+    // A window that fails while it is being created does not delete
+    // itself: its creator still holds the object and decides.
+    m_bCreating = true;
     HWND hwnd = ::CreateWindowExA(exStyle, className, title, style, x, y, cx, cy,
                                   parent, menuOrId, ::GetModuleHandleA(nullptr), this);
-    return hwnd != nullptr;
+    m_bCreating = false;
+    return hwnd != nullptr && m_hWnd != nullptr;
 }
 
 BOOL CWnd::DestroyWindow()
@@ -146,14 +150,23 @@ LRESULT CWnd::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
 {
     LRESULT result = 0;
     const HWND hwnd = m_hWnd;
+    const bool outerDefaultRan = m_bDefaultRan;
+    m_bDefaultRan = false;
     if (!CallGuarded([&] { result = WindowProc(msg, wp, lp); })) {
-        // Nothing may unwind into the system: fall back to the default.
-        result = m_hWnd ? DefWindowProc(msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
+        // Nothing may unwind into the system. The default processing runs
+        // in place of the handler, unless the handler had already run it:
+        // never twice for one message.
+        if (!m_bDefaultRan)
+            result = m_hWnd ? DefWindowProc(msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
+        else
+            result = 0;
     }
+    m_bDefaultRan = outerDefaultRan;
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         m_hWnd = nullptr;
-        CallGuarded([&] { PostNcDestroy(); });
+        if (!m_bCreating)
+            CallGuarded([&] { PostNcDestroy(); });
     }
     return result;
 }
@@ -162,10 +175,12 @@ bool CWnd::CreateFromTemplate(UINT templateId, HWND parent)
 {
     m_bDialogProc = true;
     t_creatingDialog = this;
+    m_bCreating = true;
     HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
                                      parent, StaticDlgProc, reinterpret_cast<LPARAM>(this));
+    m_bCreating = false;
     t_creatingDialog = nullptr;
-    return hwnd != nullptr;
+    return hwnd != nullptr && m_hWnd != nullptr;
 }
 
 INT_PTR CWnd::RunModalTemplate(UINT templateId, HWND parent)
@@ -216,6 +231,7 @@ INT_PTR CALLBACK CWnd::StaticDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
+    m_bDefaultRan = true;
     if (m_bDialogProc) {
         // The system's dialog procedure does the rest.
         m_bDefaulted = true;

@@ -25,6 +25,8 @@ public:
     // framework, so that the object sees the control's own creation.
     static bool RegisterSuperclass(const char* name, const char* base);
 
+    // Creates the window. On failure the object is still there, whatever
+    // became of its window, and belongs to the caller as before.
     bool CreateEx(DWORD exStyle, const char* className, const char* title,
                   DWORD style, int x, int y, int cx, int cy,
                   HWND parent, HMENU menuOrId);
@@ -65,7 +67,8 @@ protected:
     virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnClose();
     virtual void OnDestroy() {}
-    // Runs after the window is gone; m_hWnd is already null.
+    // Runs after the window is gone; m_hWnd is already null. Not run for a
+    // window whose creation failed: the creator keeps the object then.
     virtual void PostNcDestroy() {}
 
     void Attach(HWND hwnd);
@@ -84,4 +87,6 @@ private:
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
     bool m_bDefaulted = false;      // the current dialog message went to the default
+    bool m_bDefaultRan = false;     // the current message had its default processing
+    bool m_bCreating = false;       // inside CreateEx or CreateFromTemplate
 };

@@ -1,4 +1,5 @@
 #include "KestrinDoc.h"
+#include "ListFile.h"
 #include "URLItem.h"
 #include "../app/resource.h"
 #include "../engine/DownloadParentDlg.h"
@@ -185,45 +186,16 @@ BOOL CKestrinDoc::CanCloseFrame(CFrameWnd*)
     return TRUE;
 }
 
-namespace {
-
-// Text lines of a list file may hold tabs but no other control bytes.
-bool IsListText(const std::string& data)
-{
-    for (char ch : data) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F)
-            return false;
-    }
-    return true;
-}
-
-bool IsBlank(const std::string& line)
-{
-    return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-} // namespace
-
 bool CKestrinDoc::LoadContents(const std::string& data)
 {
-    if (!IsListText(data)) {
+    std::vector<std::string> lines;
+    if (!ListFile::Lines(data, lines)) {
         AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
         return false;
     }
     DeleteContents();
-    size_t start = 0;
-    while (start < data.size()) {
-        size_t end = data.find('\n', start);
-        if (end == std::string::npos)
-            end = data.size();
-        std::string line = data.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!IsBlank(line))
-            AddURL(line.c_str());
-        start = end + 1;
-    }
+    for (const std::string& line : lines)
+        AddURL(line.c_str());
     return true;
 }
 

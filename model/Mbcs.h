@@ -1,5 +1,6 @@
 #pragma once
-#include <windows.h>
+#include <cstddef>
+#include "../framework/Portable.h"
 
 // Length in bytes of the character at `p` in the ANSI code page: 2 for a
 // lead byte followed by a possible second byte, 1 otherwise (also for a

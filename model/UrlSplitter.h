@@ -1,5 +1,5 @@
 #pragma once
-#include <windows.h>
+#include "../framework/Portable.h"
 #include <string>
 
 // Service types reported by AfxParseURL. FTP and HTTP carry WinINet's own

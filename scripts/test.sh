@@ -7,6 +7,8 @@ build="$root/build"
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$build"
+# The fuzz targets are built for this host (the fuzz_quick test runs them).
+"$root/scripts/fuzz.sh" build
 # Make the tests' Wine prefix once, before any test runs.
 # shellcheck source=wine-prefix.sh
 (source "$root/scripts/wine-prefix.sh" "$build/wineprefix")

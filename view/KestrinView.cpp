@@ -279,6 +279,16 @@ BOOL CKestrinView::OnDrop(COleDataObject* data, DWORD, POINT)
 BOOL CKestrinView::ImportURLs(COleDataObject* data)
 {
     CKestrinDoc* doc = GetDocument();
+    // Many rows may come at once: the list is drawn once, at the end.
+    SendMessage(WM_SETREDRAW, FALSE);
+    struct Redraw {
+        HWND hwnd;
+        ~Redraw()
+        {
+            ::SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
+            ::InvalidateRect(hwnd, nullptr, TRUE);
+        }
+    } redraw{m_hWnd};
     UrlImporter::Import(*data, [doc](const char* url) { doc->AddURL(url); });
     return TRUE;
 }
@@ -321,7 +331,14 @@ void CKestrinView::OnEditCopy()
     if (GetListCtrl().GetSelectedCount() == 0)
         return;
     auto* source = new COleDataSource;
-    if (FillDataSource(source))
+    bool filled = false;
+    try {
+        filled = FillDataSource(source) != FALSE;
+    } catch (...) {
+        source->Release();
+        throw;
+    }
+    if (filled)
         source->SetClipboard();
     else
         source->Release();
@@ -339,15 +356,22 @@ void CKestrinView::OnLButtonDown(UINT flags, POINT point)
     DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
     if (GetListCtrl().GetSelectedCount() == 0)
         return;
-    auto* source = new COleDataSource;
-    if (FillDataSource(source)) {
-        m_bDragging = 1;
-        const DWORD effect = source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE);
-        if (effect == DROPEFFECT_MOVE)
-            DeleteSelectedItems();
-        m_bDragging = 0;
-    }
-    source->Release();
+    // The source and the flag go on every way out, an exception included.
+    struct DragScope {
+        CKestrinView* view;
+        COleDataSource* source;
+        ~DragScope()
+        {
+            view->m_bDragging = 0;
+            source->Release();
+        }
+    } scope{this, new COleDataSource};
+    if (!FillDataSource(scope.source))
+        return;
+    m_bDragging = 1;
+    const DWORD effect = scope.source->DoDragDrop(DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    if (effect == DROPEFFECT_MOVE)
+        DeleteSelectedItems();
 }
 
 // The view's commands and the rule that enables each; the same rules hold

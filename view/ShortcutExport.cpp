@@ -56,9 +56,28 @@ std::string ShortcutExport::ShortcutFileName(const std::string& url)
     return name + ".url";
 }
 
+COleDataSource* ShortcutExport::MakeLasting(const std::vector<std::string>& urls)
+{
+    auto* lasting = new COleDataSource;
+    std::string text;
+    for (const std::string& url : urls) {
+        if (!text.empty())
+            text += "\r\n";
+        text += url;
+    }
+    if (HGLOBAL block = TextBlock(text, ::GlobalAlloc))
+        lasting->CacheGlobalData(CF_TEXT, block);
+    if (urls.size() == 1) {
+        if (HGLOBAL link = TextBlock(urls.front(), ::GlobalAlloc))
+            lasting->CacheGlobalData(ClipFormats::UniformResourceLocator, link);
+    }
+    return lasting;
+}
+
 void ShortcutExport::Fill(COleDataSource& source, const std::vector<std::string>& urls,
                           const std::string& header, Allocator alloc)
 {
+    source.SetLastingData(MakeLasting(urls));
     // The first URL as text and as a URL; a block that cannot be had is
     // simply not offered.
     if (HGLOBAL text = TextBlock(urls.front(), alloc))

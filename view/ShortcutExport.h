@@ -15,8 +15,15 @@ public:
 
     // Fills `source` for `urls` (at least one). When a shortcut or the
     // descriptor cannot be allocated, no file group is offered at all.
+    // The source's lasting data (MakeLasting) is set as well.
     static void Fill(COleDataSource& source, const std::vector<std::string>& urls,
                      const std::string& header, Allocator alloc = ::GlobalAlloc);
+
+    // What stays on the clipboard after the program has ended: the URLs as
+    // text, one per line, and for a single URL also as
+    // "UniformResourceLocator"; no file group, whose contents could no
+    // longer be fetched.
+    static COleDataSource* MakeLasting(const std::vector<std::string>& urls);
 
     // The shortcut text (header, then the URL and a NUL) in global
     // memory; null when it cannot be allocated.

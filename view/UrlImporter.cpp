@@ -2,25 +2,16 @@
 #include <shlwapi.h>
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <limits>
 #include <sstream>
+#include <unordered_set>
 #include "ClipFormats.h"
+#include "ForeignBlocks.h"
+#include "ShortcutReader.h"
+#include "TextLines.h"
 #include "../framework/OleDataObject.h"
 #include "../model/UrlSplitter.h"
 
 namespace {
-
-bool IsBlank(int c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-void SkipBlanks(std::istream& in)
-{
-    while (IsBlank(in.peek()))
-        in.get();
-}
 
 // A copy of global memory's text, up to its first NUL or its end.
 template <typename Char>
@@ -76,57 +67,19 @@ bool IsWebUrl(const std::string& url)
 
 void UrlImporter::ReadShortcutURL(std::istream& in, std::string& url)
 {
-    // The first line (normally "[InternetShortcut]") is not looked at.
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    if (!in)
-        return;
-    SkipBlanks(in);
-    std::string key;
-    while (key.size() < 3 && in.peek() != '\n' && in.peek() != EOF)
-        key.push_back(static_cast<char>(in.get()));
-    if (key.size() != 3 || ::lstrcmpiA(key.c_str(), "url") != 0 ||
-        std::any_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-        return;
-    SkipBlanks(in);
-    if (in.get() != '=')
-        return;
-    SkipBlanks(in);
-    std::string value;
-    while (value.size() < kMaxUrl) {
-        const int c = in.peek();
-        // A NUL ends the text as well: global memory is often longer than it.
-        if (c == EOF || c == '\n' || c == '\0')
-            break;
-        value.push_back(static_cast<char>(in.get()));
-    }
-    // Contents read as bytes end their lines in CR LF: the CR is not the URL's.
-    while (!value.empty() && value.back() == '\r')
-        value.pop_back();
-    url = value;
+    ShortcutReader::Read(in, url);
 }
 
 std::vector<std::string> UrlImporter::UrlLinesOf(const std::wstring& text)
 {
     std::vector<std::string> urls;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos)
-            end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        start = end + 1;
-        const size_t b = line.find_first_not_of(L" \t\r");
-        const size_t e = line.find_last_not_of(L" \t\r");
-        if (b == std::wstring::npos)
-            continue;
-        line = line.substr(b, e - b + 1);
-        if (line.find_first_of(L" \t") != std::wstring::npos)
-            continue;   // prose, not a URL
+    std::unordered_set<std::string> seen;
+    for (const std::wstring& line : TextLines::Candidates(text)) {
         std::string url;
         if (!Narrow(line, url) || !IsWebUrl(url))
             continue;
-        if (std::find(urls.begin(), urls.end(), url) == urls.end())
-            urls.push_back(url);
+        if (seen.insert(url).second)
+            urls.push_back(std::move(url));
     }
     return urls;
 }
@@ -147,15 +100,11 @@ void UrlImporter::ImportFileGroup(const COleDataObject& data, const AddFn& add)
     HGLOBAL group = data.GetGlobalData(ClipFormats::FileGroupDescriptor);
     if (!group)
         return;
-    const SIZE_T size = ::GlobalSize(group);
     DWORD count = 0;
-    if (size >= 4) {
-        if (const auto* p = static_cast<const DWORD*>(::GlobalLock(group))) {
-            count = *p;
-            ::GlobalUnlock(group);
-        }
+    if (const void* p = ::GlobalLock(group)) {
         // The count comes from another program: never more than the block holds.
-        count = static_cast<DWORD>(std::min<SIZE_T>(count, (size - 4) / kDescriptorSize));
+        count = ForeignBlocks::FileGroupCount(p, ::GlobalSize(group), kDescriptorSize);
+        ::GlobalUnlock(group);
     }
     ::GlobalFree(group);
 
@@ -188,30 +137,85 @@ void UrlImporter::ImportUrl(const COleDataObject& data, const AddFn& add)
 
 bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& add)
 {
-    auto drop = static_cast<HDROP>(data.GetGlobalData(CF_HDROP));
+    HGLOBAL drop = data.GetGlobalData(CF_HDROP);
     if (!drop)
         return false;
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    bool anyFile = false;
-    for (UINT i = 0; i < count; ++i) {
-        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
-        anyFile = anyFile || length > 0;
-        char path[MAX_PATH];
-        if (length == 0 || length >= MAX_PATH || !::DragQueryFileA(drop, i, path, MAX_PATH))
+    // The list is checked against its block before a name is read from it;
+    // a list that does not fit counts as not offered.
+    ForeignBlocks::DropList list;
+    bool fits = false;
+    if (const void* p = ::GlobalLock(drop)) {
+        fits = ForeignBlocks::ReadDropList(p, ::GlobalSize(drop), list);
+        ::GlobalUnlock(drop);
+    }
+    ::GlobalFree(drop);   // what DragFinish does with a drop handle
+    if (!fits)
+        return false;
+
+    std::vector<std::string> paths = list.names;
+    for (const std::u16string& wide : list.wideNames) {
+        std::string path;
+        if (Narrow(std::wstring(wide.begin(), wide.end()), path))
+            paths.push_back(path);
+    }
+    for (const std::string& path : paths) {
+        if (path.size() >= MAX_PATH || path.find('\0') != std::string::npos)
             continue;
-        if (::lstrcmpiA(::PathFindExtensionA(path), ".url") != 0)
+        if (::lstrcmpiA(::PathFindExtensionA(path.c_str()), ".url") != 0)
             continue;
-        std::ifstream in(path);   // text mode: CR LF reads as one line end
-        if (!in)
+        std::string bytes;
+        if (!ReadLocalFile(path, kMaxShortcutFile, bytes))
             continue;
+        // Read as text: CR LF is one line end.
+        std::string text;
+        text.reserve(bytes.size());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+                text.push_back(bytes[i]);
+        std::istringstream in(text);
         std::string url;
         ReadShortcutURL(in, url);
         if (!url.empty())
             add(url.c_str());
     }
-    ::DragFinish(drop);
     // A list that names no file is as good as none.
-    return anyFile;
+    return !paths.empty();
+}
+
+bool UrlImporter::ReadLocalFile(const std::string& path, DWORD limit, std::string& bytes)
+{
+    // Only "X:\..." on a local drive: no network shares, which can keep
+    // the window waiting, and no device or pipe namespaces.
+    const bool drivePath = path.size() >= 3 && ::IsCharAlphaA(path[0]) && path[1] == ':' &&
+                           path[2] == '\\';
+    if (!drivePath)
+        return false;
+    const char root[] = {path[0], ':', '\\', '\0'};
+    const UINT drive = ::GetDriveTypeA(root);
+    if (drive == DRIVE_REMOTE || drive == DRIVE_UNKNOWN || drive == DRIVE_NO_ROOT_DIR)
+        return false;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return false;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = false;
+    LARGE_INTEGER size{};
+    // A regular file of sensible size; a device or pipe under a file's
+    // name is not read.
+    if (::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) &&
+        size.QuadPart >= 0 && size.QuadPart <= limit) {
+        bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD got = 0;
+        ok = bytes.empty() ||
+             (::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) != 0);
+        bytes.resize(ok ? got : 0);
+    }
+    ::CloseHandle(file);
+    return ok;
 }
 
 void UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)

@@ -11,7 +11,8 @@ class COleDataObject;
 // order and only the first one offered is used: a file group of Internet
 // shortcuts ("FileGroupDescriptor" with "FileContents"), a single URL
 // ("UniformResourceLocator"), shell files (".url" files by path). Only when
-// none of them is offered (an empty file list counts as not offered) are
+// none of them is offered (an empty file list, or one that does not fit its
+// block, counts as not offered) are
 // URLs taken from plain text and the browsers' URL formats: there, only
 // lines that are absolute http, https or ftp URLs count.
 class UrlImporter {
@@ -24,11 +25,17 @@ public:
     // then "URL=" and the URL. Assigns `url` only when such a line is found.
     static void ReadShortcutURL(std::istream& in, std::string& url);
 
-    // The lines of `text` that are absolute http, https or ftp URLs, each
-    // once, in order, in the ANSI code page (lines it cannot hold are left out).
+    // The lines of `text` (ended by LF, CR LF or a lone CR) that are
+    // absolute http, https or ftp URLs, each once, in order, in the ANSI
+    // code page (lines it cannot hold are left out). Linear in the text.
     static std::vector<std::string> UrlLinesOf(const std::wstring& text);
 
+    // Reads a local, regular file of at most `limit` bytes; false for
+    // anything else (network paths, devices, pipes, folders, larger files).
+    static bool ReadLocalFile(const std::string& path, DWORD limit, std::string& bytes);
+
     static constexpr DWORD kMaxContents = 4096;   // larger shortcut contents are skipped
+    static constexpr DWORD kMaxShortcutFile = 64 * 1024;   // larger .url files are not read
     static constexpr size_t kMaxUrl = 259;
     static constexpr size_t kDescriptorSize = 332;
 

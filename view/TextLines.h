@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Splits pasted or dropped text into the words that may be URLs: its
+// lines (ended by LF, CR LF or a lone CR), blanks around them trimmed,
+// leaving out empty lines and lines with blanks inside (prose). Time in
+// proportion to the text's length.
+class TextLines {
+public:
+    static std::vector<std::wstring> Candidates(const std::wstring& text);
+};
