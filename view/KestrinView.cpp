@@ -124,8 +124,15 @@ URLItem* CKestrinView::ItemOfRow(int row) const
 std::vector<int> CKestrinView::SelectedRows() const
 {
     CListCtrl list = GetListCtrl();
+    const int selected = list.GetSelectedCount();
     std::vector<int> rows;
-    rows.reserve(list.GetSelectedCount());
+    rows.reserve(selected);
+    if (selected > 0 && selected == list.GetItemCount()) {
+        // Everything (select all): no need to ask row by row.
+        for (int row = 0; row < selected; ++row)
+            rows.push_back(row);
+        return rows;
+    }
     for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row))
         rows.push_back(row);
     return rows;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <unordered_set>
 #include "ClipFormats.h"
 #include "../framework/OleDataObject.h"
 #include "../model/UrlSplitter.h"
@@ -108,6 +109,7 @@ void UrlImporter::ReadShortcutURL(std::istream& in, std::string& url)
 std::vector<std::string> UrlImporter::UrlLinesOf(const std::wstring& text)
 {
     std::vector<std::string> urls;
+    std::unordered_set<std::string> seen;   // a long paste stays linear
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(L'\n', start);
@@ -125,7 +127,7 @@ std::vector<std::string> UrlImporter::UrlLinesOf(const std::wstring& text)
         std::string url;
         if (!Narrow(line, url) || !IsWebUrl(url))
             continue;
-        if (std::find(urls.begin(), urls.end(), url) == urls.end())
+        if (seen.insert(url).second)
             urls.push_back(url);
     }
     return urls;
