@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   fonts-ipafont-gothic locales python3 python3-pyftpdlib curl wget bc
+  nginx aria2
 )
 
 need_root() {
