@@ -3,7 +3,7 @@
 # Builds the benchmarks and runs them under Wine against a local nginx on
 # 127.0.0.1 (started here, as the current user, from the build folder),
 # each beside its peers in the same run. Every figure is the median of
-# interleaved rounds (3; --quick: 1 round on smaller data, about two minutes).
+# interleaved rounds (3; --quick: 1 round on smaller data, a few minutes).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
@@ -13,7 +13,9 @@ quick=0
 if [ -z "${KESTRIN_BENCH_DISPLAY:-}" ]; then
   "$root/scripts/setup.sh"
   "$root/scripts/build.sh" "$build" >/dev/null
-  (source "$root/scripts/wine-prefix.sh" "$build/wineprefix")
+  # A Wine prefix of their own: the benchmarks keep its server running and
+  # stop it at the end, which must not touch tests running beside them.
+  (source "$root/scripts/wine-prefix.sh" "$build/bench-wineprefix")
   # One virtual display for every run.
   KESTRIN_BENCH_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
@@ -32,7 +34,7 @@ rm -rf "$work"
 mkdir -p "$nginx_dir/logs" "$nginx_dir/tmp" "$www"
 
 # shellcheck source=wine-prefix.sh
-source "$root/scripts/wine-prefix.sh" "$build/wineprefix"
+source "$root/scripts/wine-prefix.sh" "$build/bench-wineprefix"
 stop_all() {
   [ -f "$nginx_dir/nginx.pid" ] && kill "$(cat "$nginx_dir/nginx.pid")" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
