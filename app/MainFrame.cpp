@@ -233,12 +233,3 @@ void CMainFrame::ShowRestText()
         m_wndStatusBar.ShowIdleText();
 }
 
-LRESULT CMainFrame::OnNotify(NMHDR* hdr)
-{
-    // The list's own notifications: info tips and the focused row.
-    auto* view = dynamic_cast<CKestrinView*>(m_pViewActive);
-    LRESULT result = 0;
-    if (view && hdr->hwndFrom == view->m_hWnd && view->OnListNotify(hdr, result))
-        return result;
-    return CFrameWnd::OnNotify(hdr);
-}

@@ -41,7 +41,6 @@ protected:
     void OnDestroy() override;
     void OnClose() override;
     void OnTimer(UINT_PTR id) override;
-    LRESULT OnNotify(NMHDR* hdr) override;
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
 

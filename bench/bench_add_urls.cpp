@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchUtil.h"
 #include "model/KestrinDoc.h"
 #include "model/URLItem.h"
 
@@ -28,11 +29,13 @@ int main(int argc, char** argv)
                        std::to_string(i / 100) + "/file-" + std::to_string(i) + ".zip");
 
     CKestrinDoc doc;
+    const bench::ProcessSample empty = bench::ProcessSample::Now();
     LARGE_INTEGER t0, t1, t2, t3;
     ::QueryPerformanceCounter(&t0);
     for (const std::string& url : urls)
         doc.AddURL(url.c_str());
     ::QueryPerformanceCounter(&t1);
+    const bench::ProcessSample full = bench::ProcessSample::Now();
     int refused = 0;
     for (const std::string& url : urls)
         refused += doc.AddURL(url.c_str()) == nullptr;
@@ -49,6 +52,9 @@ int main(int argc, char** argv)
 
     std::printf("added %d URLs in %.3f s (%.2f us each)\n", doc.GetItemCount(),
                 Seconds(t0, t1), Seconds(t0, t1) * 1e6 / count);
+    std::printf("memory: %.1f MiB resident, %.1f MiB private per 100,000 items (URLs of %zu bytes)\n",
+                (full.residentMiB - empty.residentMiB) * 100000.0 / count,
+                (full.privateMiB - empty.privateMiB) * 100000.0 / count, urls[count / 2].size());
     std::printf("refused %d duplicates in %.3f s\n", refused, Seconds(t1, t2));
     std::printf("walked %d pending items in %.3f s\n", taken, Seconds(t2, t3));
     return 0;

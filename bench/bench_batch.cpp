@@ -1,8 +1,11 @@
 // Downloads a list of URLs in one batch through the real main window and
-// progress panels, and prints the wall time from the command to the end.
+// progress panels, and prints the wall time from the command to the end,
+// the files per second of each tenth of the batch, and the process's
+// memory and handles at its start, middle and end.
 // Usage: bench_batch LISTFILE FOLDER
 #include <windows.h>
 #include <cstdio>
+#include "BenchUtil.h"
 #include "TestUtil.h"
 #include "app/KestrinApp.h"
 #include "app/resource.h"
@@ -23,18 +26,34 @@ int main(int argc, char** argv)
     CKestrinDoc* doc = CKestrinDoc::GetDoc();
     const int count = doc->GetItemCount();
 
-    LARGE_INTEGER freq, t0, t1;
-    ::QueryPerformanceFrequency(&freq);
-    ::QueryPerformanceCounter(&t0);
+    bench::Tenths tenths(count);
+    const bench::ProcessSample start = bench::ProcessSample::Now();
+    bench::ProcessSample middle = start;
+    bool haveMiddle = false;
     ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, ID_BATCH_DOWNLOAD, 0);
-    test::PumpUntil([&] { return doc->m_nBatchMode == CKestrinDoc::BATCH_IDLE; }, 600000);
-    ::QueryPerformanceCounter(&t1);
+    test::PumpUntil([&] {
+        // Ended transfers: neither waiting nor running.
+        const int ended = count - doc->CountPendingItems() -
+                          static_cast<int>(doc->GetDownloadingItems().size());
+        const bool idle = doc->m_nBatchMode == CKestrinDoc::BATCH_IDLE;
+        tenths.Passed(idle ? count : ended);
+        if (!haveMiddle && ended >= count / 2) {
+            middle = bench::ProcessSample::Now();
+            haveMiddle = true;
+        }
+        return idle;
+    }, 3600000);
+    const double seconds = tenths.Seconds();
+    const bench::ProcessSample end = bench::ProcessSample::Now();
 
     int done = 0;
     for (int i = 0; i < count; ++i)
         done += doc->GetItem(i)->m_state == ITEM_DONE;
     test::CloseApp();
-    std::printf("kestrin: %d of %d files in %.2f s\n", done, count,
-                static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart);
+    std::printf("kestrin: %d of %d files in %.3f s\n", done, count, seconds);
+    if (count >= 10) {
+        tenths.Print("kestrin");
+        bench::ProcessSample::Print("kestrin", start, middle, end);
+    }
     return done == count ? 0 : 1;
 }

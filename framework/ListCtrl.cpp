@@ -74,3 +74,10 @@ int CListCtrl::InsertColumn(int column, const char* title, int format, int width
     return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, column,
                                            reinterpret_cast<LPARAM>(&col)));
 }
+
+void CListCtrl::SetRedraw(bool redraw) const
+{
+    ::SendMessageA(m_hWnd, WM_SETREDRAW, redraw, 0);
+    if (redraw)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}

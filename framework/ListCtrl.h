@@ -24,6 +24,14 @@ public:
     std::string GetItemText(int row, int column) const;
     bool DeleteItem(int row) const { return ListView_DeleteItem(m_hWnd, row) != FALSE; }
     bool DeleteAllItems() const { return ListView_DeleteAllItems(m_hWnd) != FALSE; }
+    // Rows of a list whose data the program keeps (LVS_OWNERDATA).
+    void SetItemCountEx(int count, DWORD flags) const
+        { ListView_SetItemCountEx(m_hWnd, count, flags); }
+    // Draws rows `first` to `last` again at the next paint.
+    void RedrawItems(int first, int last) const { ListView_RedrawItems(m_hWnd, first, last); }
+    bool EnsureVisible(int row) const { return ListView_EnsureVisible(m_hWnd, row, FALSE) != FALSE; }
+    // Stops (false) or resumes (true) drawing; resuming draws everything again.
+    void SetRedraw(bool redraw) const;
     // The row whose item data is `data`, or -1.
     int FindItemData(LPARAM data) const;
     int InsertColumn(int column, const char* title, int format, int width) const;

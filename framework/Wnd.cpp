@@ -282,6 +282,11 @@ bool CWnd::OnCommand(UINT id, UINT code, HWND control)
 
 LRESULT CWnd::OnNotify(NMHDR* hdr)
 {
+    // Controls served by this framework answer their own notifications.
+    CWnd* from = FromHandle(hdr->hwndFrom);
+    LRESULT result = 0;
+    if (from && from != this && from->OnChildNotify(hdr, result))
+        return result;
     return DefWindowProc(WM_NOTIFY, hdr->idFrom, reinterpret_cast<LPARAM>(hdr));
 }
 

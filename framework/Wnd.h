@@ -63,6 +63,9 @@ protected:
     // handed to OnCmdMsg.
     virtual bool OnCommand(UINT id, UINT code, HWND control);
     virtual LRESULT OnNotify(NMHDR* hdr);
+    // A notification this window sent to its parent, handed back to it by
+    // the parent: true when handled, with the answer in `result`.
+    virtual bool OnChildNotify(NMHDR* hdr, LRESULT& result) { (void)hdr; (void)result; return false; }
     virtual void OnTimer(UINT_PTR id);
     virtual void OnSize(UINT type, int cx, int cy);
     virtual void OnClose();

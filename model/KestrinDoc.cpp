@@ -1,4 +1,5 @@
 #include "KestrinDoc.h"
+#include <algorithm>
 #include "ListFile.h"
 #include "URLItem.h"
 #include "../app/resource.h"
@@ -39,11 +40,10 @@ URLItem* CKestrinDoc::AddURL(const char* url)
     if (!url || m_byURL.count(url))
         return nullptr;
     auto* item = new URLItem(url);
+    item->m_nIndex = static_cast<int>(m_items.size());
     m_items.push_back(item);
     m_byURL.emplace(item->m_strURL, item);
-    const unsigned long long order = m_nNextOrder++;
-    m_order.emplace(item, order);
-    m_pending.emplace(order, item);
+    CountPending(item, item->IsPending());
     SetModifiedFlag(true);
     if (CKestrinView* view = GetListView())
         view->AddItemRow(item);
@@ -51,14 +51,51 @@ URLItem* CKestrinDoc::AddURL(const char* url)
     return item;
 }
 
+void CKestrinDoc::CountPending(URLItem* item, bool pending)
+{
+    if (pending == item->m_bCountedPending)
+        return;
+    item->m_bCountedPending = pending;
+    if (pending) {
+        ++m_nPending;
+        if (item->m_nIndex >= 0 && static_cast<size_t>(item->m_nIndex) < m_nFirstPending)
+            m_nFirstPending = item->m_nIndex;
+    } else {
+        --m_nPending;
+    }
+}
+
+void CKestrinDoc::NoteDownloading(URLItem* item, bool downloading)
+{
+    auto it = std::find(m_downloading.begin(), m_downloading.end(), item);
+    if (downloading && it == m_downloading.end())
+        m_downloading.push_back(item);
+    else if (!downloading && it != m_downloading.end())
+        m_downloading.erase(it);
+}
+
 void CKestrinDoc::ForgetItem(URLItem* item)
 {
     m_byURL.erase(item->m_strURL);
-    auto it = m_order.find(item);
-    if (it != m_order.end()) {
-        m_pending.erase(it->second);
-        m_order.erase(it);
-    }
+    CountPending(item, false);
+    NoteDownloading(item, false);
+    item->m_nIndex = -1;
+}
+
+void CKestrinDoc::Renumber(size_t from)
+{
+    for (size_t i = from; i < m_items.size(); ++i)
+        m_items[i]->m_nIndex = static_cast<int>(i);
+    if (m_nFirstPending > from)
+        m_nFirstPending = from;
+}
+
+int CKestrinDoc::IndexOf(const URLItem* item) const
+{
+    if (!item || item->m_nIndex < 0 || static_cast<size_t>(item->m_nIndex) >= m_items.size() ||
+        m_items[item->m_nIndex] != item)
+        return -1;
+    return item->m_nIndex;
 }
 
 BOOL CKestrinDoc::RemoveItem(int index)
@@ -68,16 +105,62 @@ BOOL CKestrinDoc::RemoveItem(int index)
         return FALSE;
     ForgetItem(item);
     m_items.erase(m_items.begin() + index);
+    Renumber(index);
     delete item;
     return TRUE;
+}
+
+int CKestrinDoc::RemoveItems(const std::vector<int>& indexes, std::vector<int>* kept)
+{
+    if (kept)
+        kept->clear();
+    if (indexes.empty() || indexes.front() < 0 ||
+        static_cast<size_t>(indexes.front()) >= m_items.size())
+        return 0;
+    // One pass: every item moves at most once, whatever is removed.
+    const size_t first = static_cast<size_t>(indexes.front());
+    size_t to = first;
+    size_t next = 0;
+    int removed = 0;
+    for (size_t from = first; from < m_items.size(); ++from) {
+        URLItem* item = m_items[from];
+        bool remove = false;
+        while (next < indexes.size() && indexes[next] < static_cast<int>(from))
+            ++next;   // out of order or twice: taken once
+        if (next < indexes.size() && static_cast<size_t>(indexes[next]) == from) {
+            ++next;
+            remove = !item->IsDownloading();
+            if (!remove && kept)
+                kept->push_back(static_cast<int>(to));
+        }
+        if (remove) {
+            ForgetItem(item);
+            delete item;
+            ++removed;
+        } else {
+            m_items[to++] = item;
+        }
+    }
+    m_items.resize(to);
+    Renumber(first);
+    return removed;
 }
 
 BOOL CKestrinDoc::StartBatch(int mode)
 {
     if (m_nBatchMode != BATCH_IDLE)
         return FALSE;
+    {
+        // The rows are drawn again once, not row by row.
+        CKestrinView::RowBatch rows(GetListView());
+        for (URLItem* item : m_items)
+            item->SetState(ITEM_UNREAD);
+    }
+    // Every item is unread now, however its state was reached.
     for (URLItem* item : m_items)
-        item->SetState(ITEM_UNREAD);
+        CountPending(item, item->IsPending());
+    m_downloading.clear();
+    m_nFirstPending = 0;
     theApp.ApplyCurrentFolder();
     m_nBatchMode = mode;
     if (!m_pParentDlg || !m_pParentDlg->StartDownloads()) {
@@ -98,16 +181,20 @@ void CKestrinDoc::FinishBatch()
 
 URLItem* CKestrinDoc::FirstPendingItem() const
 {
-    if (m_nBatchMode != BATCH_DOWNLOAD || m_pending.empty())
+    if (m_nBatchMode != BATCH_DOWNLOAD || m_nPending == 0)
         return nullptr;
-    return m_pending.begin()->second;
+    // Items become pending only through OnItemStateChanged, which moves the
+    // mark back to them: what it passes over once stays passed.
+    while (m_nFirstPending < m_items.size() && !m_items[m_nFirstPending]->m_bCountedPending)
+        ++m_nFirstPending;
+    return m_nFirstPending < m_items.size() ? m_items[m_nFirstPending] : nullptr;
 }
 
 int CKestrinDoc::CountPendingItems() const
 {
     if (m_nBatchMode != BATCH_DOWNLOAD)
         return 0;
-    return static_cast<int>(m_pending.size());
+    return m_nPending;
 }
 
 void CKestrinDoc::FeedBatch()
@@ -118,12 +205,9 @@ void CKestrinDoc::FeedBatch()
 
 void CKestrinDoc::OnItemStateChanged(unsigned char state, URLItem* item)
 {
-    auto it = m_order.find(item);
-    if (it != m_order.end()) {
-        if ((state & ITEM_STATE_BITS) == 0)
-            m_pending.emplace(it->second, item);
-        else
-            m_pending.erase(it->second);
+    if (IndexOf(item) >= 0) {
+        CountPending(item, (state & ITEM_STATE_BITS) == 0);
+        NoteDownloading(item, (state & ITEM_DOWNLOADING) != 0);
     }
     if (state == ITEM_UNREAD)
         FeedBatch();
@@ -176,9 +260,18 @@ void CKestrinDoc::DeleteContents()
         delete item;
     m_items.clear();
     m_byURL.clear();
-    m_order.clear();
-    m_pending.clear();
+    m_nFirstPending = 0;
+    m_nPending = 0;
+    m_downloading.clear();
     CDocument::DeleteContents();
+}
+
+BOOL CKestrinDoc::OnOpenDocument(const char* path)
+{
+    // A long list shows once, when it is all there.
+    CKestrinView* view = GetListView();
+    CKestrinView::RowBatch batch(view);
+    return CDocument::OnOpenDocument(path);
 }
 
 BOOL CKestrinDoc::CanCloseFrame(CFrameWnd*)

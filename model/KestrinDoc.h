@@ -1,6 +1,6 @@
 #pragma once
-#include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 #include "../framework/Document.h"
@@ -34,6 +34,14 @@ public:
     URLItem* AddURL(const char* url);
     // Deletes the item at `index`; FALSE while it is downloading.
     BOOL RemoveItem(int index);
+    // Deletes the items at `indexes` (ascending) in one pass, except the
+    // downloading ones; `kept` receives the positions those have now.
+    // Returns the number of items deleted.
+    int RemoveItems(const std::vector<int>& indexes, std::vector<int>* kept = nullptr);
+    // The position of an item (a live one) in this list, or -1.
+    int IndexOf(const URLItem* item) const;
+    // The items of this list being downloaded now (a few at most).
+    const std::vector<URLItem*>& GetDownloadingItems() const { return m_downloading; }
 
     BOOL StartBatch(int mode);
     void FinishBatch();
@@ -59,6 +67,7 @@ public:
     // Empties the list. A running batch is given up first: its transfers
     // stop and no item of the old list is touched again.
     void DeleteContents() override;
+    BOOL OnOpenDocument(const char* path) override;
     BOOL CanCloseFrame(CFrameWnd* frame) override;
 
     bool OnCmdMsg(UINT id) override;
@@ -79,18 +88,24 @@ private:
 
     static const CCommandEntry<CKestrinDoc> s_commands[];
     void ForgetItem(URLItem* item);
+    // Gives the items from `from` on their positions again.
+    void Renumber(size_t from);
+    void CountPending(URLItem* item, bool pending);
+    void NoteDownloading(URLItem* item, bool downloading);
 
     std::vector<URLItem*> m_items;
     CDownloadParentDlg* m_pParentDlg;
     TargetI* m_targets[5] = {};
     int m_nTargets = 0;
 
-    // Indexes that keep large lists fast: the URLs listed (for the
-    // duplicate rule) and the pending items in list order.
-    std::unordered_map<std::string, URLItem*> m_byURL;
-    std::unordered_map<const URLItem*, unsigned long long> m_order;
-    std::map<unsigned long long, URLItem*> m_pending;
-    unsigned long long m_nNextOrder = 0;
+    // What keeps large lists fast. The URLs listed, for the duplicate
+    // rule: the keys are the items' own strings. Each item knows its
+    // position (URLItem::m_nIndex). No item before m_nFirstPending is
+    // pending, and m_nPending items are.
+    std::unordered_map<std::string_view, URLItem*> m_byURL;
+    mutable size_t m_nFirstPending = 0;
+    int m_nPending = 0;
+    std::vector<URLItem*> m_downloading;
 
     static CKestrinDoc* s_pDoc;
 };

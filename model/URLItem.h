@@ -17,7 +17,6 @@ enum : unsigned char {
 class URLItem {
 public:
     explicit URLItem(const char* url);
-    virtual ~URLItem() = default;
     URLItem(const URLItem&) = delete;
     URLItem& operator=(const URLItem&) = delete;
 
@@ -36,14 +35,19 @@ public:
     // characters that file names cannot hold turned into "_".
     static std::string FileNameFromURL(const char* url);
 
-    unsigned char m_state = ITEM_UNREAD;
     const std::string m_strURL;
     std::string m_strFileName;
     int m_nSize = 0;
+    unsigned char m_state = ITEM_UNREAD;
     // The user chose m_strFileName (an absolute path) in the properties
     // dialog; a name derived from the URL must stay in the download folder.
     bool m_bPathChosen = false;
     // Why the last download failed, in the user's words; empty unless the
     // item is in error.
     std::string m_strFailure;
+
+    // Kept by the document that lists the item: its position in the list
+    // (-1 while unlisted), and whether it is counted as pending.
+    bool m_bCountedPending = false;
+    int m_nIndex = -1;
 };

@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   fonts-ipafont-gothic locales python3 python3-pyftpdlib curl wget bc
   clang libclang-rt-14-dev
+  nginx aria2
 )
 
 need_root() {

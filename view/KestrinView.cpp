@@ -1,8 +1,11 @@
 #include "KestrinView.h"
 #include <windowsx.h>
+#include <algorithm>
+#include <cstring>
 #include "../app/MainFrame.h"
 #include "../app/SharedSettings.h"
 #include "../model/KestrinDoc.h"
+#include "../model/Mbcs.h"
 #include "../model/URLItem.h"
 #include "../model/UrlItemDlg.h"
 #include "../framework/OleDataSource.h"
@@ -26,7 +29,9 @@ CKestrinDoc* CKestrinView::GetDocument() const
 void CKestrinView::PreCreateWindow(CREATESTRUCTA& cs)
 {
     CListView::PreCreateWindow(cs);
-    cs.style |= LVS_REPORT | LVS_NOSORTHEADER;
+    // The rows are the document's items: the control keeps only their
+    // count and selection, and asks for each text it draws.
+    cs.style |= LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA;
 }
 
 int CKestrinView::OnCreate(CREATESTRUCTA* cs)
@@ -57,32 +62,51 @@ void CKestrinView::OnDestroy()
     CListView::OnDestroy();
 }
 
-void CKestrinView::AddItemRow(URLItem* item)
+CKestrinView::RowBatch::RowBatch(CKestrinView* view)
+    : m_pView(view)
 {
-    CListCtrl list = GetListCtrl();
-    const int row = list.InsertItem(list.GetItemCount(), item->m_strURL.c_str());
-    if (row < 0)
+    if (m_pView)
+        m_pView->BeginRowBatch();
+}
+
+CKestrinView::RowBatch::~RowBatch()
+{
+    if (m_pView)
+        m_pView->EndRowBatch();
+}
+
+void CKestrinView::BeginRowBatch()
+{
+    if (m_nRowBatches++ == 0 && m_hWnd)
+        GetListCtrl().SetRedraw(false);
+}
+
+void CKestrinView::EndRowBatch()
+{
+    if (--m_nRowBatches > 0 || !m_hWnd)
         return;
-    list.SetItemData(row, reinterpret_cast<LPARAM>(item));
-    list.SetItemText(row, 2, item->m_strFileName.c_str());
-    list.SetItemText(row, 1, item->GetStateLabel().c_str());
+    CListCtrl list = GetListCtrl();
+    if (CKestrinDoc* doc = GetDocument())
+        list.SetItemCountEx(doc->GetItemCount(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    list.SetRedraw(true);
+}
+
+void CKestrinView::AddItemRow(URLItem*)
+{
+    // Within a batch the rows are counted once, at its end.
+    CKestrinDoc* doc = GetDocument();
+    if (m_nRowBatches || !doc || !m_hWnd)
+        return;
+    GetListCtrl().SetItemCountEx(doc->GetItemCount(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void CKestrinView::UpdateItemState(URLItem* item)
 {
-    CListCtrl list = GetListCtrl();
-    // A batch changes rows in list order: look next to the last one first.
-    const LPARAM data = reinterpret_cast<LPARAM>(item);
-    int row = -1;
-    for (int r = m_nLastRow - 1; r <= m_nLastRow + 2 && row < 0; ++r)
-        if (r >= 0 && r < list.GetItemCount() && list.GetItemData(r) == data)
-            row = r;
-    if (row < 0)
-        row = list.FindItemData(data);
-    if (row < 0)
+    CKestrinDoc* doc = GetDocument();
+    const int row = doc ? doc->IndexOf(item) : -1;
+    if (row < 0 || m_nRowBatches || !m_hWnd)
         return;
-    m_nLastRow = row;
-    list.SetItemText(row, 1, item->GetStateLabel().c_str());
+    GetListCtrl().RedrawItems(row, row);
     if (ListView_GetItemState(m_hWnd, row, LVIS_FOCUSED) & LVIS_FOCUSED)
         ShowFocusedFailure();
 }
@@ -159,15 +183,34 @@ bool CKestrinView::OnListNotify(NMHDR* hdr, LRESULT& result)
 
 void CKestrinView::RemoveAllRows()
 {
-    CListCtrl list = GetListCtrl();
-    for (int row = list.GetItemCount() - 1; row >= 0; --row)
-        list.SetItemData(row, 0);
-    list.DeleteAllItems();
+    // The control forgets rows and selection before any item goes.
+    if (m_hWnd)
+        GetListCtrl().DeleteAllItems();
 }
 
 URLItem* CKestrinView::ItemOfRow(int row) const
 {
-    return reinterpret_cast<URLItem*>(GetListCtrl().GetItemData(row));
+    CKestrinDoc* doc = GetDocument();
+    if (!doc || row < 0 || row >= doc->GetItemCount())
+        return nullptr;
+    return doc->GetItem(row);
+}
+
+std::vector<int> CKestrinView::SelectedRows() const
+{
+    CListCtrl list = GetListCtrl();
+    const int selected = list.GetSelectedCount();
+    std::vector<int> rows;
+    rows.reserve(selected);
+    if (selected > 0 && selected == list.GetItemCount()) {
+        // Everything (select all): no need to ask row by row.
+        for (int row = 0; row < selected; ++row)
+            rows.push_back(row);
+        return rows;
+    }
+    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row))
+        rows.push_back(row);
+    return rows;
 }
 
 bool CKestrinView::IsSelectionRemovable() const
@@ -175,9 +218,11 @@ bool CKestrinView::IsSelectionRemovable() const
     CListCtrl list = GetListCtrl();
     if (list.GetSelectedCount() == 0)
         return false;
-    // Only the selected rows are visited: this runs whenever the program idles.
-    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row)) {
-        if (ItemOfRow(row)->IsDownloading())
+    // Only the downloading items are looked at: this runs whenever the
+    // program idles, however many rows are selected.
+    for (URLItem* item : GetDocument()->GetDownloadingItems()) {
+        const int row = GetDocument()->IndexOf(item);
+        if (row >= 0 && item->IsDownloading() && list.IsSelected(row))
             return false;
     }
     return true;
@@ -185,14 +230,148 @@ bool CKestrinView::IsSelectionRemovable() const
 
 void CKestrinView::DeleteSelectedItems()
 {
+    CKestrinDoc* doc = GetDocument();
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty() || !doc)
+        return;
     CListCtrl list = GetListCtrl();
-    // From the last row up, so that a removal never moves a row still to come.
-    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
-        if (!list.IsSelected(row) || !GetDocument()->RemoveItem(row))
-            continue;
-        list.SetItemData(row, 0);
-        list.DeleteItem(row);
+    int focus = -1;
+    {
+        RowBatch batch(this);
+        // The document removes every row it lets go of in one pass; the
+        // rows it keeps stay selected, in order.
+        std::vector<int> kept;
+        if (doc->RemoveItems(rows, &kept) == 0)
+            return;
+        list.DeleteAllItems();
+        const int count = doc->GetItemCount();
+        list.SetItemCountEx(count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        for (int row : kept)
+            list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+        // The focus goes to the first kept row, or to the row that took
+        // the place of the first one deleted.
+        focus = !kept.empty() ? kept.front() : std::min(rows.front(), count - 1);
+        if (focus >= 0)
+            list.SetItemState(focus, LVIS_FOCUSED, LVIS_FOCUSED);
     }
+    if (focus >= 0)
+        list.EnsureVisible(focus);
+}
+
+const std::string* CKestrinView::CellText(int row, int column) const
+{
+    const URLItem* item = ItemOfRow(row);
+    if (!item)
+        return nullptr;
+    switch (column) {
+    case 0:
+        return &item->m_strURL;
+    case 1:
+        return &item->GetStateLabel();
+    case 2:
+        return &item->m_strFileName;
+    }
+    return nullptr;
+}
+
+int CKestrinView::FindRowByPrefix(const char* text, int start, bool wrap) const
+{
+    CKestrinDoc* doc = GetDocument();
+    const int count = doc ? doc->GetItemCount() : 0;
+    const int length = static_cast<int>(std::strlen(text));
+    if (count == 0)
+        return -1;
+    if (start < 0)
+        start = 0;
+    if (start >= count) {
+        if (!wrap)
+            return -1;
+        start = 0;
+    }
+    const int steps = wrap ? count : count - start;
+    for (int i = 0; i < steps; ++i) {
+        const int row = (start + i) % count;
+        const std::string& url = doc->GetItem(row)->m_strURL;
+        if (static_cast<int>(url.size()) >= length &&
+            ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, url.data(), length, text,
+                             length) == CSTR_EQUAL)
+            return row;
+    }
+    return -1;
+}
+
+bool CKestrinView::OnChildNotify(NMHDR* hdr, LRESULT& result)
+{
+    if (hdr->hwndFrom != m_hWnd)
+        return false;
+    switch (hdr->code) {
+    case LVN_GETDISPINFOA: {
+        LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(hdr)->item;
+        const std::string* text = CellText(item.iItem, item.iSubItem);
+        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+            // Whole characters only: a cut never splits a double-byte one.
+            const char* p = text ? text->c_str() : "";
+            const char* const end = p + (text ? text->size() : 0);
+            int n = 0;
+            while (p + n < end) {
+                const int len = static_cast<int>(MbcsCharLength(p + n, end));
+                if (n + len >= item.cchTextMax)
+                    break;
+                n += len;
+            }
+            std::memcpy(item.pszText, p, n);
+            item.pszText[n] = '\0';
+        }
+        result = 0;
+        return true;
+    }
+    case LVN_GETDISPINFOW: {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(hdr)->item;
+        const std::string* text = CellText(item.iItem, item.iSubItem);
+        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+            int n = 0;
+            if (text && !text->empty())
+                n = ::MultiByteToWideChar(CP_ACP, 0, text->data(), static_cast<int>(text->size()),
+                                          item.pszText, item.cchTextMax - 1);
+            item.pszText[n > 0 ? n : 0] = L'\0';
+        }
+        result = 0;
+        return true;
+    }
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW: {
+        // Searches by item (LVM_FINDITEM with LVFI_PARAM) and typing the
+        // start of a URL to jump to its row.
+        auto* find = reinterpret_cast<NMLVFINDITEMA*>(hdr);
+        result = -1;
+        if (find->lvfi.flags & LVFI_PARAM) {
+            // Any value may be asked for: compared, never followed.
+            CKestrinDoc* doc = GetDocument();
+            for (int row = 0; row < doc->GetItemCount() && result < 0; ++row)
+                if (reinterpret_cast<LPARAM>(doc->GetItem(row)) == find->lvfi.lParam)
+                    result = row;
+        } else if (find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) {
+            std::string text;
+            if (hdr->code == LVN_ODFINDITEMA) {
+                if (find->lvfi.psz)
+                    text = find->lvfi.psz;
+            } else {
+                const wchar_t* wide = reinterpret_cast<NMLVFINDITEMW*>(hdr)->lvfi.psz;
+                const int n = wide ? ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr) : 0;
+                if (n > 1) {
+                    text.assign(n, '\0');
+                    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], n, nullptr, nullptr);
+                    text.resize(n - 1);
+                }
+            }
+            if (!text.empty())
+                result = FindRowByPrefix(text.c_str(), find->iStart, (find->lvfi.flags & LVFI_WRAP) != 0);
+        }
+        return true;
+    }
+    }
+    // Info tips, the focused row, and the rows going.
+    return OnListNotify(hdr, result);
 }
 
 void CKestrinView::OnSetUnread()
@@ -200,6 +379,7 @@ void CKestrinView::OnSetUnread()
     CListCtrl list = GetListCtrl();
     if (list.GetSelectedCount() == 0)
         return;
+    RowBatch batch(this);
     for (int row = list.GetItemCount() - 1; row >= 0; --row) {
         URLItem* item = ItemOfRow(row);
         if (list.IsSelected(row) && !item->IsDownloading())
@@ -219,9 +399,9 @@ void CKestrinView::OnProperties()
     CUrlItemDlg dlg(item);
     dlg.DoModal();
     // A new destination shows in the row at once.
-    const int now = list.FindItemData(reinterpret_cast<LPARAM>(item));
+    const int now = GetDocument()->IndexOf(item);
     if (now >= 0)
-        list.SetItemText(now, 2, item->m_strFileName.c_str());
+        list.RedrawItems(now, now);
 }
 
 void CKestrinView::OnRButtonDown(POINT point)
@@ -279,16 +459,7 @@ BOOL CKestrinView::OnDrop(COleDataObject* data, DWORD, POINT)
 BOOL CKestrinView::ImportURLs(COleDataObject* data)
 {
     CKestrinDoc* doc = GetDocument();
-    // Many rows may come at once: the list is drawn once, at the end.
-    SendMessage(WM_SETREDRAW, FALSE);
-    struct Redraw {
-        HWND hwnd;
-        ~Redraw()
-        {
-            ::SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
-            ::InvalidateRect(hwnd, nullptr, TRUE);
-        }
-    } redraw{m_hWnd};
+    RowBatch batch(this);
     UrlImporter::Import(*data, [doc](const char* url) { doc->AddURL(url); });
     return TRUE;
 }

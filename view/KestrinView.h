@@ -1,6 +1,7 @@
 #pragma once
 #include <istream>
 #include <string>
+#include <vector>
 #include "../framework/Font.h"
 #include "../framework/ListView.h"
 #include "../framework/OleDropTarget.h"
@@ -16,8 +17,24 @@ class CKestrinView : public CListView {
 public:
     CKestrinView();
 
+    // Holds the drawing of the rows while many change at once (opening a
+    // list, a paste, a drop): they are counted and drawn once, when the
+    // outermost batch ends. A null view is allowed.
+    class RowBatch {
+    public:
+        explicit RowBatch(CKestrinView* view);
+        ~RowBatch();
+        RowBatch(const RowBatch&) = delete;
+        RowBatch& operator=(const RowBatch&) = delete;
+
+    private:
+        CKestrinView* m_pView;
+    };
+
     CKestrinDoc* GetDocument() const;
 
+    // The list control asks the document for every row it draws: row i is
+    // the document's item i. These tell it that rows came, changed or went.
     // Appends the row of an item the document has just appended.
     void AddItemRow(URLItem* item);
     // Rewrites the state column of the item's row.
@@ -36,6 +53,7 @@ public:
     void DeleteSelectedItems();
     // True when rows are selected and none of their items is downloading.
     bool IsSelectionRemovable() const;
+    // The item row `row` shows, or null for no such row.
     URLItem* ItemOfRow(int row) const;
 
     bool OnCmdMsg(UINT id) override;
@@ -61,6 +79,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     int OnCreate(CREATESTRUCTA* cs) override;
     void OnDestroy() override;
+    bool OnChildNotify(NMHDR* hdr, LRESULT& result) override;
     void OnRButtonDown(POINT point);
 
     void OnLButtonDown(UINT flags, POINT point);
@@ -77,5 +96,17 @@ protected:
 
     COleDropTarget m_dropTarget;
     CFont m_font;
-    int m_nLastRow = 0;   // the row whose state changed last
+
+private:
+    // The text of a cell, for the list control's requests.
+    const std::string* CellText(int row, int column) const;
+    // The row at or after `start` whose URL begins with `text` (any case),
+    // going round to the top when `wrap`; -1 when none.
+    int FindRowByPrefix(const char* text, int start, bool wrap) const;
+    // The selected rows, first to last.
+    std::vector<int> SelectedRows() const;
+    void BeginRowBatch();
+    void EndRowBatch();
+
+    int m_nRowBatches = 0;
 };
