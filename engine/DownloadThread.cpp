@@ -30,6 +30,8 @@ constexpr int kMaxRedirects = 10;
 // How long the worker waits for the handles of a finished transfer to
 // close before it leaves that to the helper.
 constexpr DWORD kCloseGraceMs = 1000;
+// How early the library's own timers may fire.
+constexpr DWORD kTimerSlackMs = 250;
 
 const char kPartialSuffix[] = ".kstpart";
 const char kRecordSuffix[] = ".kstinfo";
@@ -102,16 +104,23 @@ bool ParseCount(const std::string& text, size_t begin, size_t end, long long& va
     return true;
 }
 
-// The response began with a status line "HTTP/x.y nnn".
-bool HasStatusLine(HINTERNET h)
+// The response began with a status line "HTTP/x.y nnn" and has headers.
+// Bytes that are no HTTP at all reach us as a status line the library
+// made up ("HTTP/1.0 200 OK") with not a single header after it; every
+// server sends at least one.
+bool IsHttpReply(HINTERNET h)
 {
     std::string raw;
     if (!QueryHeader(h, HTTP_QUERY_RAW_HEADERS_CRLF, raw))
         return false;
-    return raw.size() >= 12 && raw.compare(0, 5, "HTTP/") == 0 && isdigit(static_cast<unsigned char>(raw[5])) &&
-           raw[6] == '.' && isdigit(static_cast<unsigned char>(raw[7])) && raw[8] == ' ' &&
-           isdigit(static_cast<unsigned char>(raw[9])) && isdigit(static_cast<unsigned char>(raw[10])) &&
-           isdigit(static_cast<unsigned char>(raw[11]));
+    const size_t lineEnd = raw.find("\r\n");
+    const bool statusLine = raw.size() >= 12 && raw.compare(0, 5, "HTTP/") == 0 &&
+        isdigit(static_cast<unsigned char>(raw[5])) && raw[6] == '.' &&
+        isdigit(static_cast<unsigned char>(raw[7])) && raw[8] == ' ' &&
+        isdigit(static_cast<unsigned char>(raw[9])) && isdigit(static_cast<unsigned char>(raw[10])) &&
+        isdigit(static_cast<unsigned char>(raw[11]));
+    return statusLine && lineEnd != std::string::npos && raw.size() > lineEnd + 2 &&
+           raw.find(':', lineEnd) != std::string::npos;
 }
 
 // "bytes FIRST-LAST/TOTAL".
@@ -491,7 +500,7 @@ struct CDownloadThread::Transfer {
 
 CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)
     : CWorkThread(receiver), m_hAbortEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_bCancelled(0), m_bActive(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
+      m_bCancelled(0), m_bActive(0), m_bCancelPending(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
 {
     ::InitializeCriticalSection(&m_lock);
 }
@@ -519,6 +528,9 @@ BOOL CDownloadThread::StartDownload(const char* url, const char* path, const cha
     request->path = path;
     request->folder = folder ? folder : "";
     request->absoluteAllowed = absoluteAllowed;
+    ::EnterCriticalSection(&m_lock);
+    m_bCancelPending = 0;
+    ::LeaveCriticalSection(&m_lock);
     if (!PostCommand(CMD_DOWNLOAD, 0, 0, reinterpret_cast<INT_PTR>(request.get())))
         return FALSE;
     request.release();   // the worker's now
@@ -531,6 +543,11 @@ void CDownloadThread::Cancel()
     if (m_bActive) {
         m_bCancelled = 1;
         ::SetEvent(m_hAbortEvent);
+    } else {
+        // Handed over, not yet taken: the worker may still be closing the
+        // last transfer. A cancel with nothing handed over is forgotten
+        // by the next StartDownload.
+        m_bCancelPending = 1;
     }
     ::LeaveCriticalSection(&m_lock);
 }
@@ -619,8 +636,14 @@ void CDownloadThread::Fail(TransferFailure::Kind kind, DWORD error)
     throw ExceptionI{kind};
 }
 
-void CDownloadThread::FailNetwork(DWORD error, bool)
+void CDownloadThread::FailNetwork(DWORD error, bool waited)
 {
+    // A connection the library dropped after the whole no-byte limit
+    // passed in silence is one that timed out.
+    if (waited && (error == ERROR_INTERNET_CONNECTION_ABORTED ||
+                   error == ERROR_INTERNET_CONNECTION_RESET) &&
+        m_nLastCallMs + kTimerSlackMs >= s_idleLimitMs)
+        Fail(TransferFailure::TIMED_OUT, error);
     switch (error) {
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
         Fail(TransferFailure::HOST_NOT_FOUND, error);
@@ -663,7 +686,9 @@ CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<voi
         if (!m_pNet->Usable())
             Fail(TransferFailure::NETWORK, ::GetLastError());
     }
+    const DWORD start = ::GetTickCount();
     const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs);
+    m_nLastCallMs = ::GetTickCount() - start;
     if (result == NetCaller::DONE)
         return m_pNet->Results();
     LeaveHelper(t);
@@ -721,10 +746,14 @@ void CDownloadThread::Download(Request& request)
     const std::unique_ptr<Request> owned(&request);
 
     ::EnterCriticalSection(&m_lock);
-    m_bCancelled = 0;
+    m_bCancelled = m_bCancelPending;
+    m_bCancelPending = 0;
     m_bActive = 1;
     m_failure = TransferFailure();
-    ::ResetEvent(m_hAbortEvent);
+    if (m_bCancelled)
+        ::SetEvent(m_hAbortEvent);
+    else
+        ::ResetEvent(m_hAbortEvent);
     ::LeaveCriticalSection(&m_lock);
 
     Transfer t;
@@ -821,13 +850,13 @@ void CDownloadThread::RunHttp(Transfer& t)
             t.conn = ::InternetConnectA(t.root, server.c_str(), port, nullptr, nullptr,
                                         INTERNET_SERVICE_HTTP, 0, 1);
             if (!t.conn)
-                FailNetwork(::GetLastError(), true);
+                FailNetwork(::GetLastError(), false);
             SetTimeouts(t.conn, s_connectLimitMs, s_idleLimitMs);
             const char* accept[] = {"*/*", nullptr};
             t.data = ::HttpOpenRequestA(t.conn, nullptr, object.c_str(), nullptr, nullptr, accept,
                                         baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), 1);
             if (!t.data)
-                FailNetwork(::GetLastError(), true);
+                FailNetwork(::GetLastError(), false);
             SetTimeouts(t.data, s_connectLimitMs, s_idleLimitMs);
             std::string headers;
             if (resume)
@@ -844,7 +873,7 @@ void CDownloadThread::RunHttp(Transfer& t)
             CheckAbort();
 
             DWORD size = sizeof status, index = 0;
-            if (!HasStatusLine(t.data) ||
+            if (!IsHttpReply(t.data) ||
                 !::HttpQueryInfoA(t.data, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                                   &size, &index))
                 Fail(TransferFailure::BAD_RESPONSE);
@@ -930,7 +959,7 @@ void CDownloadThread::RunHttp(Transfer& t)
         break;
     }
     PostBytes(DLM_SIZE, t.expected, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, false);
 }
 
 void CDownloadThread::RunFtp(Transfer& t)
@@ -961,7 +990,7 @@ void CDownloadThread::RunFtp(Transfer& t)
             ::InternetCloseHandle(find);
     }, s_idleLimitMs);
     if (!found.ok)
-        FailNetwork(found.error, false);
+        FailNetwork(found.error, true);
     const long long size = (static_cast<long long>(found.found.nFileSizeHigh) << 32) |
                            found.found.nFileSizeLow;
     const FILETIME modified = found.found.ftLastWriteTime;
@@ -974,9 +1003,11 @@ void CDownloadThread::RunFtp(Transfer& t)
     const long long from = t.file.ResumeFrom();
     bool resumed = false;
     if (from > 0 && from < size && t.file.Validator() == validator) {
+        // Servers take a restart marker only in binary mode.
         const std::string command = "REST " + std::to_string(from);
         resumed = Call(t, [=](Job& j) {
-            j.ok = ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
+            j.ok = ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr) &&
+                   ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
         }, s_idleLimitMs).ok;
     }
     if (resumed ? !t.file.Append() : !t.file.Restart())
@@ -995,10 +1026,10 @@ void CDownloadThread::RunFtp(Transfer& t)
     if (!t.data) {
         if (resumed)
             t.file.DropRecord();   // the server took the marker, not the download
-        FailNetwork(opened.error, false);
+        FailNetwork(opened.error, true);
     }
     PostBytes(DLM_SIZE, size, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, true);
 }
 
 void CDownloadThread::RunOther(Transfer& t)
@@ -1022,10 +1053,10 @@ void CDownloadThread::RunOther(Transfer& t)
     t.expected = opened.ok ? opened.count : 0;
     t.lengthKnown = false;
     PostBytes(DLM_SIZE, t.expected, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, false);
 }
 
-void CDownloadThread::ReadBody(Transfer& t, HINTERNET data)
+void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
 {
     auto cutOff = [&](DWORD error) {
         ::EnterCriticalSection(&m_lock);
@@ -1038,18 +1069,26 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data)
     // running total is reported after each block.
     for (;;) {
         CheckAbort();
-        const Job& j = Call(t, [data](Job& j) {
-            DWORD n = 0;
-            j.ok = ::InternetReadFile(data, j.buf, kBlock, &n);
+        const Job& j = Call(t, [data, ftp](Job& j) {
+            // Wait for the next bytes, then take what has come, up to a
+            // block: a read of a whole block would wait for all of it.
+            // (Wine's FTP data handles answer that question only
+            // asynchronously; they are read a block at a time.)
+            DWORD available = 0, n = 0;
+            j.ok = (ftp || ::InternetQueryDataAvailable(data, &available, 0, 0)) &&
+                   ::InternetReadFile(data, j.buf, available == 0 || available > kBlock ? kBlock : available, &n);
             j.error = j.ok ? 0 : ::GetLastError();
             j.count = j.ok ? n : 0;
         }, s_idleLimitMs);
         if (!j.ok) {
             if (j.error == ERROR_INTERNET_TIMEOUT)
                 Fail(TransferFailure::TIMED_OUT, j.error);
+            if (j.error == ERROR_INTERNET_TIMEOUT ||
+                (j.error == ERROR_INTERNET_CONNECTION_ABORTED && m_nLastCallMs + kTimerSlackMs >= s_idleLimitMs))
+                Fail(TransferFailure::TIMED_OUT, j.error);
             if (t.lengthKnown)
                 cutOff(j.error);
-            FailNetwork(j.error, false);
+            FailNetwork(j.error, true);
         }
         if (j.count == 0)
             break;   // a short read is not the end; a read of 0 is

@@ -35,7 +35,8 @@ public:
     // (chosen by the user) is taken as it is when `absoluteAllowed`.
     BOOL StartDownload(const char* url, const char* path, const char* folder,
                        bool absoluteAllowed = false);
-    // Ends the running transfer with DLM_CANCELLED; the worker goes on.
+    // Ends the running transfer (or the one handed over and not yet
+    // begun) with DLM_CANCELLED; the worker goes on.
     void Cancel();
     // Ends the running transfer and the worker, with no transfer message.
     void Stop() override;
@@ -76,7 +77,7 @@ private:
     void RunHttp(Transfer& t);
     void RunFtp(Transfer& t);
     void RunOther(Transfer& t);
-    void ReadBody(Transfer& t, HINTERNET data);
+    void ReadBody(Transfer& t, HINTERNET data, bool ftp);
     // Closes the transfer's handles on the helper, waiting a moment; a
     // close that takes longer (an FTP server's late reply) goes on alone.
     void CloseHandles(Transfer& t);
@@ -91,7 +92,7 @@ private:
     void CheckAbort();
     void PostBytes(int type, long long bytes, bool tryOnly);
 
-    // Guards m_hInternet, m_bCancelled, m_bActive and m_failure; never
+    // Guards m_hInternet, the three flags and m_failure; never
     // held across a call that can block.
     mutable CRITICAL_SECTION m_lock;
     HINTERNET m_hInternet = nullptr;
@@ -100,9 +101,12 @@ private:
     HANDLE m_hAbortEvent;
     unsigned m_bCancelled : 1;
     unsigned m_bActive : 1;
+    // Cancel came after StartDownload, before the worker took the command.
+    unsigned m_bCancelPending : 1;
     TransferFailure m_failure;
     std::string m_strAgent;
     std::unique_ptr<NetCaller> m_pNet;
+    DWORD m_nLastCallMs = 0;    // how long the last network call took
 
     static DWORD s_connectLimitMs;
     static DWORD s_idleLimitMs;

@@ -66,5 +66,7 @@ std::string Unique();
 std::string Pattern(size_t n);
 // A port on 127.0.0.1 where nothing listens.
 int ClosedPort();
+// How many threads this process has.
+int ThreadCount();
 
 } // namespace test
