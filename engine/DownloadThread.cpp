@@ -32,6 +32,13 @@ constexpr int kMaxRedirects = 10;
 constexpr DWORD kCloseGraceMs = 1000;
 // How early the library's own timers may fire.
 constexpr DWORD kTimerSlackMs = 250;
+// A body whose reads of what has arrived give at least kQuickBytes in
+// under kQuickMs, kQuickRounds times in a row, is read in whole blocks
+// until a block takes kSlowReadMs.
+constexpr DWORD kQuickBytes = 4096;
+constexpr DWORD kQuickMs = 20;
+constexpr int kQuickRounds = 16;
+constexpr DWORD kSlowReadMs = 1000;
 
 const char kPartialSuffix[] = ".kstpart";
 const char kRecordSuffix[] = ".kstinfo";
@@ -223,7 +230,7 @@ public:
     // is not kept on failure.
     bool Record(const std::string& validator);
     void DropRecord();
-    bool Write(const char* data, DWORD n);
+    HANDLE Handle() const { return m_hFile; }
     // Puts the whole file in the target's place.
     bool Commit();
     // Closes the file; deletes it unless a later download can go on from it.
@@ -237,7 +244,6 @@ private:
     std::string m_strUrl;
     std::string m_strValidator;
     long long m_nResume = 0;
-    long long m_nSize = 0;
     bool m_bRecorded = false;
 };
 
@@ -267,7 +273,6 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(m_hFile, &size))
         size.QuadPart = 0;
-    m_nSize = size.QuadPart;
     // The record: a first line of its own, the URL, the validator.
     std::string record;
     HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -280,10 +285,10 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
         ::CloseHandle(h);
     }
     const std::string expected = std::string(kRecordMagic) + "\n" + url + "\n";
-    if (m_nSize > 0 && record.size() > expected.size() + 1 && record.compare(0, expected.size(), expected) == 0 &&
+    if (size.QuadPart > 0 && record.size() > expected.size() + 1 && record.compare(0, expected.size(), expected) == 0 &&
         record.back() == '\n') {
         m_strValidator = record.substr(expected.size(), record.size() - expected.size() - 1);
-        m_nResume = m_nSize;
+        m_nResume = size.QuadPart;
         m_bRecorded = true;
     }
     return TransferFailure::NONE;
@@ -293,17 +298,13 @@ bool CDownloadThread::TargetFile::Append()
 {
     LARGE_INTEGER at;
     at.QuadPart = m_nResume;
-    if (!::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_hFile))
-        return false;
-    m_nSize = m_nResume;
-    return true;
+    return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
 }
 
 bool CDownloadThread::TargetFile::Restart()
 {
     DropRecord();
     m_nResume = 0;
-    m_nSize = 0;
     LARGE_INTEGER at;
     at.QuadPart = 0;
     return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
@@ -338,15 +339,6 @@ void CDownloadThread::TargetFile::DropRecord()
     m_bRecorded = false;
 }
 
-bool CDownloadThread::TargetFile::Write(const char* data, DWORD n)
-{
-    DWORD written = 0;
-    if (!::WriteFile(m_hFile, data, n, &written, nullptr) || written != n)
-        return false;
-    m_nSize += n;
-    return true;
-}
-
 bool CDownloadThread::TargetFile::Commit()
 {
     const bool closed = ::CloseHandle(m_hFile) != FALSE;
@@ -361,12 +353,16 @@ bool CDownloadThread::TargetFile::Commit()
 
 void CDownloadThread::TargetFile::Close()
 {
+    LARGE_INTEGER size;
+    size.QuadPart = 0;
     if (m_hFile != INVALID_HANDLE_VALUE) {
+        if (!::GetFileSizeEx(m_hFile, &size))
+            size.QuadPart = 0;
         ::CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
     }
     if (!m_strPartial.empty()) {
-        if (!m_bRecorded || m_nSize <= 0) {
+        if (!m_bRecorded || size.QuadPart <= 0) {
             ::DeleteFileA(m_strPartial.c_str());
             DropRecord();
         }
@@ -378,6 +374,9 @@ void CDownloadThread::TargetFile::Close()
 // worker share it and the last one frees it, so a call that returns after
 // the worker gave up writes into nothing the worker still uses.
 struct CDownloadThread::Job {
+    Job() { ::InitializeCriticalSection(&writeLock); }
+    ~Job() { ::DeleteCriticalSection(&writeLock); }
+
     LONG refs = 2;
     HANDLE hGo = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE hDone = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -392,6 +391,16 @@ struct CDownloadThread::Job {
     DWORD count = 0;
     DWORD error = 0;
     WIN32_FIND_DATAA found{};
+    // The body: read into buf and written to `file` block by block. The
+    // worker sets stopWriting under writeLock when it gives up, so a call
+    // left behind touches neither the file nor the receiver afterwards.
+    CRITICAL_SECTION writeLock;
+    bool stopWriting = false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    long long written = 0;
+    bool writeFailed = false;
+    bool tooMuch = false;           // more than the announced length came
+    volatile LONG lastActivity = 0; // tick of the last bytes written
     char buf[kBlock];
 };
 
@@ -430,22 +439,38 @@ public:
     bool Usable() const { return m_hThread && !m_bLeft; }
     Job& Results() { return *m_pJob; }
 
-    Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs)
+    // Runs `call` and waits for it, for `abort` and `stop`, and for at
+    // most `limitMs`, counted from `*activity` when that is given.
+    Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs,
+               const volatile LONG* activity)
     {
         m_pJob->call = call;
         ::InterlockedExchange(&m_pJob->pending, 1);
         ::SetEvent(m_pJob->hGo);
         const HANDLE waits[3] = {m_pJob->hDone, abort, stop};
-        const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, limitMs);
-        if (w == WAIT_OBJECT_0)
-            return DONE;
-        m_bLeft = true;
-        return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
+        for (;;) {
+            DWORD wait = limitMs;
+            if (activity) {
+                const DWORD quiet = ::GetTickCount() - static_cast<DWORD>(*activity);
+                wait = quiet >= limitMs ? 0 : limitMs - quiet;
+            }
+            const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, wait);
+            if (w == WAIT_OBJECT_0)
+                return DONE;
+            if (w == WAIT_TIMEOUT && activity &&
+                ::GetTickCount() - static_cast<DWORD>(*activity) < limitMs)
+                continue;   // bytes came meanwhile
+            m_bLeft = true;
+            return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
+        }
     }
 
     // The helper finishes alone; it closes `root` once its call returns.
     void Leave(HINTERNET root)
     {
+        ::EnterCriticalSection(&m_pJob->writeLock);
+        m_pJob->stopWriting = true;
+        ::LeaveCriticalSection(&m_pJob->writeLock);
         m_bLeft = true;
         m_pJob->leftRoot = root;
         ::InterlockedExchange(&m_pJob->quit, 1);
@@ -677,8 +702,7 @@ void CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
         PostToReceiver(type, low, high, 0);
 }
 
-CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
-                                            DWORD limitMs)
+CDownloadThread::NetCaller& CDownloadThread::Net()
 {
     if (!m_pNet || !m_pNet->Usable()) {
         m_pNet.reset();
@@ -686,8 +710,15 @@ CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<voi
         if (!m_pNet->Usable())
             Fail(TransferFailure::NETWORK, ::GetLastError());
     }
+    return *m_pNet;
+}
+
+CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
+                                            DWORD limitMs, const volatile LONG* activity)
+{
+    Net();
     const DWORD start = ::GetTickCount();
-    const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs);
+    const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs, activity);
     m_nLastCallMs = ::GetTickCount() - start;
     if (result == NetCaller::DONE)
         return m_pNet->Results();
@@ -726,7 +757,7 @@ void CDownloadThread::CloseHandles(Transfer& t)
             if (conn)
                 ::InternetCloseHandle(conn);
             ::InternetCloseHandle(root);
-        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs);
+        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs, nullptr);
         t.root = t.conn = t.data = nullptr;
         if (result != NetCaller::DONE) {
             m_pNet->Leave(nullptr);   // the call closes them all
@@ -1065,42 +1096,93 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
         ::LeaveCriticalSection(&m_lock);
         Fail(TransferFailure::CUT_OFF, error);
     };
-    // One 64 KiB block at a time: read on the helper, written here; the
-    // running total is reported after each block.
-    for (;;) {
-        CheckAbort();
-        const Job& j = Call(t, [data, ftp](Job& j) {
-            // Wait for the next bytes, then take what has come, up to a
-            // block: a read of a whole block would wait for all of it.
-            // (Wine's FTP data handles answer that question only
-            // asynchronously; they are read a block at a time.)
+    Job& job = Net().Results();
+    job.file = t.file.Handle();
+    job.stopWriting = false;
+    job.written = 0;
+    job.writeFailed = false;
+    job.tooMuch = false;
+    ::InterlockedExchange(&job.lastActivity, static_cast<LONG>(::GetTickCount()));
+    const long long start = t.total;
+    const long long room = t.lengthKnown ? t.expected - t.total : -1;
+
+    // The helper reads the body one block at a time into one buffer and
+    // writes each block as it comes, reporting the running total after
+    // each; the worker waits until the body ends, the user cancels or no
+    // byte has come for the limit. While the body comes quickly, whole
+    // 64 KiB blocks are read straight away. A read of a whole block waits
+    // for all of it, though, so a body that comes slowly is read as it
+    // arrives: wait for the next bytes, take those. (Wine's FTP data
+    // handles tell what has arrived only asynchronously; they are read a
+    // block at a time.)
+    Call(t, [this, data, ftp, start, room](Job& j) {
+        j.ok = TRUE;
+        j.error = 0;
+        bool streaming = ftp;
+        int quickRounds = 0;
+        for (;;) {
+            const DWORD before = ::GetTickCount();
             DWORD available = 0, n = 0;
-            j.ok = (ftp || ::InternetQueryDataAvailable(data, &available, 0, 0)) &&
-                   ::InternetReadFile(data, j.buf, available == 0 || available > kBlock ? kBlock : available, &n);
-            j.error = j.ok ? 0 : ::GetLastError();
-            j.count = j.ok ? n : 0;
-        }, s_idleLimitMs);
-        if (!j.ok) {
-            if (j.error == ERROR_INTERNET_TIMEOUT)
-                Fail(TransferFailure::TIMED_OUT, j.error);
-            if (j.error == ERROR_INTERNET_TIMEOUT ||
-                (j.error == ERROR_INTERNET_CONNECTION_ABORTED && m_nLastCallMs + kTimerSlackMs >= s_idleLimitMs))
-                Fail(TransferFailure::TIMED_OUT, j.error);
-            if (t.lengthKnown)
-                cutOff(j.error);
-            FailNetwork(j.error, true);
+            BOOL ok = streaming || ::InternetQueryDataAvailable(data, &available, 0, 0);
+            const DWORD want = streaming || available == 0 || available > kBlock ? kBlock : available;
+            ok = ok && ::InternetReadFile(data, j.buf, want, &n);
+            const DWORD took = ::GetTickCount() - before;
+            if (!ok) {
+                j.ok = FALSE;
+                j.error = ::GetLastError();
+                return;
+            }
+            if (n == 0)
+                return;   // a short read is not the end; a read of 0 is
+            if (!ftp) {
+                if (streaming) {
+                    streaming = took < kSlowReadMs;
+                    quickRounds = 0;
+                } else {
+                    quickRounds = n >= kQuickBytes && took < kQuickMs ? quickRounds + 1 : 0;
+                    streaming = quickRounds >= kQuickRounds;
+                }
+            }
+            ::EnterCriticalSection(&j.writeLock);
+            bool go = !j.stopWriting;
+            if (go && room >= 0 && j.written + n > room) {
+                j.tooMuch = true;   // the bytes are not what was asked for
+                go = false;
+            }
+            DWORD w = 0;
+            if (go && (!::WriteFile(j.file, j.buf, n, &w, nullptr) || w != n)) {
+                j.writeFailed = true;
+                j.error = ::GetLastError();
+                go = false;
+            }
+            if (go) {
+                j.written += n;
+                ::InterlockedExchange(&j.lastActivity, static_cast<LONG>(::GetTickCount()));
+                PostBytes(DLM_PROGRESS, start + j.written, true);
+            }
+            ::LeaveCriticalSection(&j.writeLock);
+            if (!go)
+                return;
         }
-        if (j.count == 0)
-            break;   // a short read is not the end; a read of 0 is
-        if (t.lengthKnown && t.total + j.count > t.expected) {
-            // More than announced: the bytes are not what was asked for.
-            t.file.DropRecord();
-            Fail(TransferFailure::BAD_RESPONSE);
-        }
-        if (!t.file.Write(j.buf, j.count))
-            Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
-        t.total += j.count;
-        PostBytes(DLM_PROGRESS, t.total, true);
+    }, s_idleLimitMs, &job.lastActivity);
+    t.total = start + job.written;
+
+    if (job.writeFailed)
+        Fail(TransferFailure::WRITE_FAILED, job.error);
+    if (job.tooMuch) {
+        t.file.DropRecord();
+        Fail(TransferFailure::BAD_RESPONSE);
+    }
+    if (!job.ok) {
+        // The library's own timer, or a connection it dropped after the
+        // whole limit passed in silence.
+        const DWORD quiet = ::GetTickCount() - static_cast<DWORD>(job.lastActivity);
+        if (job.error == ERROR_INTERNET_TIMEOUT ||
+            (job.error == ERROR_INTERNET_CONNECTION_ABORTED && quiet + kTimerSlackMs >= s_idleLimitMs))
+            Fail(TransferFailure::TIMED_OUT, job.error);
+        if (t.lengthKnown)
+            cutOff(job.error);
+        FailNetwork(job.error, false);
     }
     // The connection ended before the announced length arrived.
     if (t.lengthKnown && t.total < t.expected)

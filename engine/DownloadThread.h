@@ -82,9 +82,13 @@ private:
     // close that takes longer (an FTP server's late reply) goes on alone.
     void CloseHandles(Transfer& t);
     // Runs `call` on the helper and waits for it, for the cancel and stop
-    // signals, and at most `limitMs`; a call given up on is left to the
-    // helper, which closes the transfer's handles once it returns.
-    Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs);
+    // signals, and at most `limitMs` (since the last `activity`, if given);
+    // a call given up on is left to the helper, which closes the
+    // transfer's handles once it returns.
+    Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs,
+              const volatile LONG* activity = nullptr);
+    // The helper, made anew when the last one was left behind.
+    NetCaller& Net();
     void LeaveHelper(Transfer& t);
     // Records why the transfer failed and leaves it.
     [[noreturn]] void Fail(TransferFailure::Kind kind, DWORD error = 0);
