@@ -20,6 +20,9 @@ run "$build/bench/bench_download.exe" "$url"
 curl -s -o /dev/null -w 'curl: %{size_download} bytes in %{time_total} s\n' "$url" |
   awk '{ printf "curl: %.1f MiB in %.3f s: %.1f MiB/s\n", $2/1048576, $5, $2/1048576/$5 }'
 
+echo "== a 50 MB download cut off at 40 MB, then downloaded again"
+KESTRIN_SERVER_DIR="$servers" run "$build/bench/bench_resume.exe"
+
 echo "== a batch of 1,000 small files from a local server"
 work="$build/bench-batch"
 rm -rf "$work" && mkdir -p "$work/kestrin" "$work/wget"

@@ -121,6 +121,12 @@ std::string HttpLastRange(const std::string& pathAndQuery)
     return answer;
 }
 
+long long HttpBytesSent(const std::string& pathAndQuery)
+{
+    std::string answer;
+    return AskServer("/sent?path=" + UrlEscape(pathAndQuery), answer) ? std::atoll(answer.c_str()) : -1;
+}
+
 std::string FtpLog()
 {
     const char* dir = std::getenv("KESTRIN_SERVER_DIR");
