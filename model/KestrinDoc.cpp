@@ -2,6 +2,7 @@
 #include "URLItem.h"
 #include "../app/resource.h"
 #include "../engine/DownloadParentDlg.h"
+#include "../engine/DownloadThread.h"
 #include "../framework/CmdUI.h"
 #include "../framework/MessageBox.h"
 #include "../framework/WinApp.h"
@@ -64,6 +65,7 @@ BOOL CKestrinDoc::RemoveItem(int index)
         return FALSE;
     ForgetItem(item);
     m_items.erase(m_items.begin() + index);
+    CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
     delete item;
     return TRUE;
 }
@@ -168,8 +170,10 @@ void CKestrinDoc::DeleteContents()
         m_pParentDlg->AbandonBatch();
     if (CKestrinView* view = GetListView())
         view->RemoveAllRows();
-    for (URLItem* item : m_items)
+    for (URLItem* item : m_items) {
+        CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
         delete item;
+    }
     m_items.clear();
     m_byURL.clear();
     m_order.clear();

@@ -6,8 +6,11 @@
 #include "Test.h"
 #include "EngineUtil.h"
 #include "TestUtil.h"
+#include "app/KestrinApp.h"
 #include "engine/DownloadThread.h"
 #include "engine/ThreadGroup.h"
+#include "model/KestrinDoc.h"
+#include "model/URLItem.h"
 
 using namespace test;
 
@@ -764,4 +767,40 @@ TEST_CASE("resume over FTP with a restart marker")
     CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"slow.bin"});
     const std::string log = FtpLog();
     CHECK(log.find("RETR slow-400000.bin " + std::to_string(partial.size()) + "\n") != std::string::npos);
+}
+
+TEST_CASE("partial files of items that leave the list are removed; other files stay")
+{
+    ThreadSink sink;
+    TempDir dir;
+    const std::string saved = theApp.m_strCurrentDirectory;
+    theApp.m_strCurrentDirectory = dir.Path();
+    {
+        CKestrinDoc doc;
+        // Three items, each cut off half way, so each leaves a partial
+        // file; their names are "<folder>\<file>" by the item's rule.
+        const std::string folder = "d" + std::to_string(::GetTickCount());
+        const std::string base = "/cut/100000/50000/" + folder + "/";
+        Worker worker(dir.Path());
+        for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
+            const std::string url = HttpUrl(base + name);
+            URLItem* item = doc.AddURL(url.c_str());
+            REQUIRE(item != nullptr);
+            CHECK_EQ(item->m_strFileName, folder + "\\" + name);
+            REQUIRE(worker.Start(url, item->m_strFileName));
+            CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+        }
+        worker.Finish();
+        const std::string sub = dir.File(folder);
+        REQUIRE(WriteFileBytes(sub + "\\one.bin", "an earlier whole file"));
+        CHECK(Sorted(FilesIn(sub)) == Sorted({"one.bin", "one.bin.kstinfo", "one.bin.kstpart",
+            "two.bin.kstinfo", "two.bin.kstpart", "three.bin.kstinfo", "three.bin.kstpart"}));
+
+        CHECK(doc.RemoveItem(1));   // two.bin
+        CHECK(Sorted(FilesIn(sub)) == Sorted({"one.bin", "one.bin.kstinfo", "one.bin.kstpart",
+                                              "three.bin.kstinfo", "three.bin.kstpart"}));
+        doc.DeleteContents();       // clearing the list, and the program's end
+        CHECK(FilesIn(sub) == std::vector<std::string>{"one.bin"});
+    }
+    theApp.m_strCurrentDirectory = saved;
 }
