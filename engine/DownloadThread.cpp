@@ -162,11 +162,6 @@ void SetTimeouts(HINTERNET h, DWORD connectMs, DWORD idleMs)
         ::InternetSetOptionA(h, option, &idleMs, sizeof idleMs);
 }
 
-DWORD Sum(DWORD a, DWORD b)
-{
-    return a > INFINITE - 1 - b ? INFINITE - 1 : a + b;
-}
-
 // Resolves an item's file name as a transfer does: a relative one below
 // `folder`, which it must not leave; an absolute one (when allowed) as it
 // is. Gives the full path and where its file-name part begins.
@@ -401,8 +396,32 @@ struct CDownloadThread::Job {
     bool writeFailed = false;
     bool tooMuch = false;           // more than the announced length came
     volatile LONG lastActivity = 0; // tick of the last bytes written
+    // Set by the library's status reports once a connection stands.
+    volatile LONG connected = 0;
     char buf[kBlock];
 };
+
+// The library's reports on a transfer's handles, whose context is the
+// helper's job: a connection that stands is the end of the connect limit.
+void CALLBACK CDownloadThread::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD)
+{
+    if (!context)
+        return;
+    switch (status) {
+    case INTERNET_STATUS_CONNECTED_TO_SERVER:
+    case INTERNET_STATUS_SENDING_REQUEST:
+    case INTERNET_STATUS_REQUEST_SENT:
+    case INTERNET_STATUS_RECEIVING_RESPONSE:
+    case INTERNET_STATUS_RESPONSE_RECEIVED: {
+        auto* job = reinterpret_cast<Job*>(context);
+        ::InterlockedExchange(&job->lastActivity, static_cast<LONG>(::GetTickCount()));
+        ::InterlockedExchange(&job->connected, 1);
+        break;
+    }
+    default:
+        break;
+    }
+}
 
 // The helper thread that makes the network calls of the worker's
 // transfers, one at a time, for the worker's whole life. Closing the root
@@ -440,26 +459,28 @@ public:
     Job& Results() { return *m_pJob; }
 
     // Runs `call` and waits for it, for `abort` and `stop`, and for at
-    // most `limitMs`, counted from `*activity` when that is given.
+    // most `limitMs`, counted from `*activity` when that is given. With a
+    // `connectMs`, that is the limit until the call has connected.
     Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs,
-               const volatile LONG* activity)
+               const volatile LONG* activity, DWORD connectMs)
     {
         m_pJob->call = call;
         ::InterlockedExchange(&m_pJob->pending, 1);
         ::SetEvent(m_pJob->hGo);
         const HANDLE waits[3] = {m_pJob->hDone, abort, stop};
+        auto limit = [&] { return connectMs && !m_pJob->connected ? connectMs : limitMs; };
         for (;;) {
-            DWORD wait = limitMs;
+            DWORD wait = limit();
             if (activity) {
                 const DWORD quiet = ::GetTickCount() - static_cast<DWORD>(*activity);
-                wait = quiet >= limitMs ? 0 : limitMs - quiet;
+                wait = quiet >= wait ? 0 : wait - quiet;
             }
             const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, wait);
             if (w == WAIT_OBJECT_0)
                 return DONE;
             if (w == WAIT_TIMEOUT && activity &&
-                ::GetTickCount() - static_cast<DWORD>(*activity) < limitMs)
-                continue;   // bytes came meanwhile
+                ::GetTickCount() - static_cast<DWORD>(*activity) < limit())
+                continue;   // bytes came, or the connection stood, meanwhile
             m_bLeft = true;
             return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
         }
@@ -514,6 +535,7 @@ private:
 // One transfer as the worker runs it.
 struct CDownloadThread::Transfer {
     std::string url;
+    Job* job = nullptr;         // the helper's, for the library's reports
     TargetFile file;
     HINTERNET root = nullptr;
     HINTERNET conn = nullptr;
@@ -714,11 +736,13 @@ CDownloadThread::NetCaller& CDownloadThread::Net()
 }
 
 CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
-                                            DWORD limitMs, const volatile LONG* activity)
+                                            DWORD limitMs, const volatile LONG* activity,
+                                            DWORD connectMs)
 {
     Net();
     const DWORD start = ::GetTickCount();
-    const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs, activity);
+    const NetCaller::Result result =
+        m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs, activity, connectMs);
     m_nLastCallMs = ::GetTickCount() - start;
     if (result == NetCaller::DONE)
         return m_pNet->Results();
@@ -728,6 +752,12 @@ CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<voi
     if (result == NetCaller::TIMED_OUT)
         Fail(TransferFailure::TIMED_OUT, ERROR_INTERNET_TIMEOUT);
     Fail(TransferFailure::NETWORK);
+}
+
+void CDownloadThread::StartWatch(Transfer& t)
+{
+    ::InterlockedExchange(&t.job->connected, 0);
+    ::InterlockedExchange(&t.job->lastActivity, static_cast<LONG>(::GetTickCount()));
 }
 
 void CDownloadThread::LeaveHelper(Transfer& t)
@@ -757,7 +787,7 @@ void CDownloadThread::CloseHandles(Transfer& t)
             if (conn)
                 ::InternetCloseHandle(conn);
             ::InternetCloseHandle(root);
-        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs, nullptr);
+        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs, nullptr, 0);
         t.root = t.conn = t.data = nullptr;
         if (result != NetCaller::DONE) {
             m_pNet->Leave(nullptr);   // the call closes them all
@@ -830,6 +860,8 @@ void CDownloadThread::Run(Transfer& t)
     if (!t.root)
         Fail(TransferFailure::NETWORK, ::GetLastError());
     SetTimeouts(t.root, s_connectLimitMs, s_idleLimitMs);
+    ::InternetSetStatusCallbackA(t.root, OnStatus);
+    t.job = &Net().Results();
     ::EnterCriticalSection(&m_lock);
     m_hInternet = t.root;
     ::LeaveCriticalSection(&m_lock);
@@ -856,7 +888,7 @@ void CDownloadThread::RunHttp(Transfer& t)
     const DWORD baseFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                             INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
                             INTERNET_FLAG_NO_AUTO_REDIRECT;
-    const DWORD sendLimit = Sum(s_connectLimitMs, s_idleLimitMs);
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
     // A second attempt, from byte 0, when the server's answer to a range
     // request is not the rest that was asked for.
     for (bool resume = t.file.ResumeFrom() > 0;; resume = false) {
@@ -879,13 +911,13 @@ void CDownloadThread::RunHttp(Transfer& t)
                 }, s_idleLimitMs);
             }
             t.conn = ::InternetConnectA(t.root, server.c_str(), port, nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 1);
+                                        INTERNET_SERVICE_HTTP, 0, context);
             if (!t.conn)
                 FailNetwork(::GetLastError(), false);
             SetTimeouts(t.conn, s_connectLimitMs, s_idleLimitMs);
             const char* accept[] = {"*/*", nullptr};
             t.data = ::HttpOpenRequestA(t.conn, nullptr, object.c_str(), nullptr, nullptr, accept,
-                                        baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), 1);
+                                        baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), context);
             if (!t.data)
                 FailNetwork(::GetLastError(), false);
             SetTimeouts(t.data, s_connectLimitMs, s_idleLimitMs);
@@ -894,11 +926,12 @@ void CDownloadThread::RunHttp(Transfer& t)
                 headers = "Range: bytes=" + std::to_string(t.file.ResumeFrom()) + "-\r\nIf-Range: " +
                           t.file.Validator() + "\r\n";
             const HINTERNET request = t.data;
+            StartWatch(t);
             const Job& sent = Call(t, [=](Job& j) {
                 j.ok = ::HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
                                           static_cast<DWORD>(headers.size()), nullptr, 0);
                 j.error = j.ok ? 0 : ::GetLastError();
-            }, sendLimit);
+            }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
             if (!sent.ok)
                 FailNetwork(sent.error, true);
             CheckAbort();
@@ -999,13 +1032,14 @@ void CDownloadThread::RunFtp(Transfer& t)
     std::string server, object;
     WORD port;
     AfxParseURL(t.url.c_str(), service, server, object, port);
-    const DWORD loginLimit = Sum(s_connectLimitMs, s_idleLimitMs);
     const HINTERNET root = t.root;
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
+    StartWatch(t);
     const Job& connected = Call(t, [=](Job& j) {
         j.handle = ::InternetConnectA(root, server.c_str(), port, nullptr, nullptr,
-                                      INTERNET_SERVICE_FTP, 0, 1);
+                                      INTERNET_SERVICE_FTP, 0, context);
         j.error = j.handle ? 0 : ::GetLastError();
-    }, loginLimit);
+    }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
     t.conn = connected.handle;
     if (!t.conn)
         FailNetwork(connected.error, true);
@@ -1067,14 +1101,16 @@ void CDownloadThread::RunOther(Transfer& t)
 {
     const HINTERNET root = t.root;
     const std::string url = t.url;
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
+    StartWatch(t);
     const Job& opened = Call(t, [=](Job& j) {
         j.handle = ::InternetOpenUrlA(root, url.c_str(), nullptr, 0,
                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                                       INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
-                                      INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+                                      INTERNET_FLAG_NO_AUTO_REDIRECT, context);
         j.error = j.handle ? 0 : ::GetLastError();
         j.ok = j.handle && ::InternetQueryDataAvailable(j.handle, &j.count, 0, 0);
-    }, Sum(s_connectLimitMs, s_idleLimitMs));
+    }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
     t.data = opened.handle;
     if (!t.data)
         FailNetwork(opened.error, true);
@@ -1096,13 +1132,14 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
         ::LeaveCriticalSection(&m_lock);
         Fail(TransferFailure::CUT_OFF, error);
     };
-    Job& job = Net().Results();
+    Job& job = *t.job;
     job.file = t.file.Handle();
     job.stopWriting = false;
     job.written = 0;
     job.writeFailed = false;
     job.tooMuch = false;
-    ::InterlockedExchange(&job.lastActivity, static_cast<LONG>(::GetTickCount()));
+    StartWatch(t);
+    ::InterlockedExchange(&job.connected, 1);
     const long long start = t.total;
     const long long room = t.lengthKnown ? t.expected - t.total : -1;
 

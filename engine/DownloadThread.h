@@ -82,11 +82,16 @@ private:
     // close that takes longer (an FTP server's late reply) goes on alone.
     void CloseHandles(Transfer& t);
     // Runs `call` on the helper and waits for it, for the cancel and stop
-    // signals, and at most `limitMs` (since the last `activity`, if given);
+    // signals, and at most `limitMs` (since the last `activity`, if given;
+    // `connectMs` until the library reports a connection);
     // a call given up on is left to the helper, which closes the
     // transfer's handles once it returns.
     Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs,
-              const volatile LONG* activity = nullptr);
+              const volatile LONG* activity = nullptr, DWORD connectMs = 0);
+    // The limits of the next call count from now, unconnected.
+    void StartWatch(Transfer& t);
+    static void CALLBACK OnStatus(HINTERNET h, DWORD_PTR context, DWORD status, void* info,
+                                  DWORD length);
     // The helper, made anew when the last one was left behind.
     NetCaller& Net();
     void LeaveHelper(Transfer& t);

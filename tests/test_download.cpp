@@ -494,20 +494,24 @@ TEST_CASE("a stalled server times out; a slow but moving one does not")
 {
     ThreadSink sink;
     TempDir dir;
-    CDownloadThread::SetTimeLimits(2000, 2000);
+    // 2 s to connect, 3 s without a byte.
+    CDownloadThread::SetTimeLimits(2000, 3000);
     Worker worker(dir.Path());
+    const std::string blackhole = "127.0.0.1:" + std::to_string(ServerPort("blackhole"));
     struct Case {
-        std::string path;
+        std::string url;
         int outcome;
         DWORD atLeastMs, atMostMs;
     } cases[] = {
-        {"/stall" + Unique(), DLM_ERROR, 1500, 9000},           // headers, 10 bytes, then nothing
-        {"/silent" + Unique(), DLM_ERROR, 1500, 12000},         // no answer at all
-        {"/trickle/8/600" + Unique(), DLM_COMPLETE, 4000, 15000},  // a byte every 0.6 s, 4.8 s in all
+        {HttpUrl("/stall" + Unique()), DLM_ERROR, 2500, 9000},     // headers, 10 bytes, then nothing
+        {HttpUrl("/silent" + Unique()), DLM_ERROR, 2500, 9000},    // no answer at all
+        {"http://" + blackhole + "/x.bin", DLM_ERROR, 1500, 2900}, // no connection is ever made
+        {"ftp://" + blackhole + "/x.bin", DLM_ERROR, 1500, 2900},
+        {HttpUrl("/trickle/8/600" + Unique()), DLM_COMPLETE, 4000, 15000},  // a byte every 0.6 s
     };
     for (const Case& c : cases) {
         const DWORD start = ::GetTickCount();
-        REQUIRE(worker.Start(HttpUrl(c.path), "t.bin"));
+        REQUIRE(worker.Start(c.url, "t.bin"));
         CHECK_EQ(worker.Outcome(30000), c.outcome);
         const DWORD took = ::GetTickCount() - start;
         CHECK(took >= c.atLeastMs);

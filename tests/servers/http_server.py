@@ -34,9 +34,15 @@ Path segments after these are ignored (they name the saved file), and so
 is any query string, so tests can make a URL unique with ?t=... and count
 its requests.
 
+Beside it, a listener that never accepts and whose queue is full, so that
+a connection to it is never made; its port goes to blackhole.port in the
+folder of PORTFILE.
+
 Usage: http_server.py PORTFILE  (writes the port there once listening)
 """
 import http.server
+import os
+import socket
 import socketserver
 import sys
 import threading
@@ -259,7 +265,27 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
+def blackhole(folder):
+    """A listener with a full queue: new connections are never made."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(4):
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setblocking(False)
+        try:
+            s.connect(listener.getsockname())
+        except BlockingIOError:
+            pass
+        fillers.append(s)
+    with open(os.path.join(folder, 'blackhole.port'), 'w') as f:
+        f.write(str(listener.getsockname()[1]))
+    return listener, fillers
+
+
 def main():
+    kept = blackhole(os.path.dirname(os.path.abspath(sys.argv[1])))
     server = Server(('127.0.0.1', 0), Handler)
     with open(sys.argv[1], 'w') as f:
         f.write(str(server.server_address[1]))
