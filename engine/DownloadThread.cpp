@@ -493,6 +493,11 @@ public:
         m_pJob->stopWriting = true;
         ::LeaveCriticalSection(&m_pJob->writeLock);
         m_bLeft = true;
+        if (!m_hThread) {
+            if (root)
+                ::InternetCloseHandle(root);   // no helper to do it
+            return;
+        }
         m_pJob->leftRoot = root;
         ::InterlockedExchange(&m_pJob->quit, 1);
         ::SetEvent(m_pJob->hGo);
@@ -968,6 +973,8 @@ void CDownloadThread::RunHttp(Transfer& t)
             url = combined;
         }
 
+        if (status == 416 && resume)
+            continue;   // the partial file is no part of what the server has now
         if (status >= 400) {
             std::string text;
             QueryHeader(t.data, HTTP_QUERY_STATUS_TEXT, text);
