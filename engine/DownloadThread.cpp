@@ -36,7 +36,7 @@ constexpr DWORD kTimerSlackMs = 250;
 // under kQuickMs, kQuickRounds times in a row, is read in whole blocks
 // until a block takes kSlowReadMs.
 constexpr DWORD kQuickBytes = 4096;
-constexpr DWORD kQuickMs = 20;
+constexpr DWORD kQuickMs = 250;
 constexpr int kQuickRounds = 16;
 constexpr DWORD kSlowReadMs = 1000;
 
