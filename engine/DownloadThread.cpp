@@ -30,6 +30,15 @@ constexpr int kMaxRedirects = 10;
 // How long the worker waits for the handles of a finished transfer to
 // close before it leaves that to the helper.
 constexpr DWORD kCloseGraceMs = 1000;
+// How early the library's own timers may fire.
+constexpr DWORD kTimerSlackMs = 250;
+// A body whose reads of what has arrived give at least kQuickBytes in
+// under kQuickMs, kQuickRounds times in a row, is read in whole blocks
+// until a block takes kSlowReadMs.
+constexpr DWORD kQuickBytes = 4096;
+constexpr DWORD kQuickMs = 250;
+constexpr int kQuickRounds = 16;
+constexpr DWORD kSlowReadMs = 1000;
 
 const char kPartialSuffix[] = ".kstpart";
 const char kRecordSuffix[] = ".kstinfo";
@@ -102,16 +111,23 @@ bool ParseCount(const std::string& text, size_t begin, size_t end, long long& va
     return true;
 }
 
-// The response began with a status line "HTTP/x.y nnn".
-bool HasStatusLine(HINTERNET h)
+// The response began with a status line "HTTP/x.y nnn" and has headers.
+// Bytes that are no HTTP at all reach us as a status line the library
+// made up ("HTTP/1.0 200 OK") with not a single header after it; every
+// server sends at least one.
+bool IsHttpReply(HINTERNET h)
 {
     std::string raw;
     if (!QueryHeader(h, HTTP_QUERY_RAW_HEADERS_CRLF, raw))
         return false;
-    return raw.size() >= 12 && raw.compare(0, 5, "HTTP/") == 0 && isdigit(static_cast<unsigned char>(raw[5])) &&
-           raw[6] == '.' && isdigit(static_cast<unsigned char>(raw[7])) && raw[8] == ' ' &&
-           isdigit(static_cast<unsigned char>(raw[9])) && isdigit(static_cast<unsigned char>(raw[10])) &&
-           isdigit(static_cast<unsigned char>(raw[11]));
+    const size_t lineEnd = raw.find("\r\n");
+    const bool statusLine = raw.size() >= 12 && raw.compare(0, 5, "HTTP/") == 0 &&
+        isdigit(static_cast<unsigned char>(raw[5])) && raw[6] == '.' &&
+        isdigit(static_cast<unsigned char>(raw[7])) && raw[8] == ' ' &&
+        isdigit(static_cast<unsigned char>(raw[9])) && isdigit(static_cast<unsigned char>(raw[10])) &&
+        isdigit(static_cast<unsigned char>(raw[11]));
+    return statusLine && lineEnd != std::string::npos && raw.size() > lineEnd + 2 &&
+           raw.find(':', lineEnd) != std::string::npos;
 }
 
 // "bytes FIRST-LAST/TOTAL".
@@ -144,11 +160,6 @@ void SetTimeouts(HINTERNET h, DWORD connectMs, DWORD idleMs)
     for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
         ::InternetSetOptionA(h, option, &idleMs, sizeof idleMs);
-}
-
-DWORD Sum(DWORD a, DWORD b)
-{
-    return a > INFINITE - 1 - b ? INFINITE - 1 : a + b;
 }
 
 // Resolves an item's file name as a transfer does: a relative one below
@@ -214,7 +225,7 @@ public:
     // is not kept on failure.
     bool Record(const std::string& validator);
     void DropRecord();
-    bool Write(const char* data, DWORD n);
+    HANDLE Handle() const { return m_hFile; }
     // Puts the whole file in the target's place.
     bool Commit();
     // Closes the file; deletes it unless a later download can go on from it.
@@ -228,7 +239,6 @@ private:
     std::string m_strUrl;
     std::string m_strValidator;
     long long m_nResume = 0;
-    long long m_nSize = 0;
     bool m_bRecorded = false;
 };
 
@@ -258,7 +268,6 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(m_hFile, &size))
         size.QuadPart = 0;
-    m_nSize = size.QuadPart;
     // The record: a first line of its own, the URL, the validator.
     std::string record;
     HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -271,10 +280,10 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
         ::CloseHandle(h);
     }
     const std::string expected = std::string(kRecordMagic) + "\n" + url + "\n";
-    if (m_nSize > 0 && record.size() > expected.size() + 1 && record.compare(0, expected.size(), expected) == 0 &&
+    if (size.QuadPart > 0 && record.size() > expected.size() + 1 && record.compare(0, expected.size(), expected) == 0 &&
         record.back() == '\n') {
         m_strValidator = record.substr(expected.size(), record.size() - expected.size() - 1);
-        m_nResume = m_nSize;
+        m_nResume = size.QuadPart;
         m_bRecorded = true;
     }
     return TransferFailure::NONE;
@@ -284,17 +293,13 @@ bool CDownloadThread::TargetFile::Append()
 {
     LARGE_INTEGER at;
     at.QuadPart = m_nResume;
-    if (!::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_hFile))
-        return false;
-    m_nSize = m_nResume;
-    return true;
+    return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
 }
 
 bool CDownloadThread::TargetFile::Restart()
 {
     DropRecord();
     m_nResume = 0;
-    m_nSize = 0;
     LARGE_INTEGER at;
     at.QuadPart = 0;
     return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
@@ -329,15 +334,6 @@ void CDownloadThread::TargetFile::DropRecord()
     m_bRecorded = false;
 }
 
-bool CDownloadThread::TargetFile::Write(const char* data, DWORD n)
-{
-    DWORD written = 0;
-    if (!::WriteFile(m_hFile, data, n, &written, nullptr) || written != n)
-        return false;
-    m_nSize += n;
-    return true;
-}
-
 bool CDownloadThread::TargetFile::Commit()
 {
     const bool closed = ::CloseHandle(m_hFile) != FALSE;
@@ -352,12 +348,16 @@ bool CDownloadThread::TargetFile::Commit()
 
 void CDownloadThread::TargetFile::Close()
 {
+    LARGE_INTEGER size;
+    size.QuadPart = 0;
     if (m_hFile != INVALID_HANDLE_VALUE) {
+        if (!::GetFileSizeEx(m_hFile, &size))
+            size.QuadPart = 0;
         ::CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
     }
     if (!m_strPartial.empty()) {
-        if (!m_bRecorded || m_nSize <= 0) {
+        if (!m_bRecorded || size.QuadPart <= 0) {
             ::DeleteFileA(m_strPartial.c_str());
             DropRecord();
         }
@@ -369,6 +369,9 @@ void CDownloadThread::TargetFile::Close()
 // worker share it and the last one frees it, so a call that returns after
 // the worker gave up writes into nothing the worker still uses.
 struct CDownloadThread::Job {
+    Job() { ::InitializeCriticalSection(&writeLock); }
+    ~Job() { ::DeleteCriticalSection(&writeLock); }
+
     LONG refs = 2;
     HANDLE hGo = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE hDone = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -383,8 +386,42 @@ struct CDownloadThread::Job {
     DWORD count = 0;
     DWORD error = 0;
     WIN32_FIND_DATAA found{};
+    // The body: read into buf and written to `file` block by block. The
+    // worker sets stopWriting under writeLock when it gives up, so a call
+    // left behind touches neither the file nor the receiver afterwards.
+    CRITICAL_SECTION writeLock;
+    bool stopWriting = false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    long long written = 0;
+    bool writeFailed = false;
+    bool tooMuch = false;           // more than the announced length came
+    volatile LONG lastActivity = 0; // tick of the last bytes written
+    // Set by the library's status reports once a connection stands.
+    volatile LONG connected = 0;
     char buf[kBlock];
 };
+
+// The library's reports on a transfer's handles, whose context is the
+// helper's job: a connection that stands is the end of the connect limit.
+void CALLBACK CDownloadThread::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD)
+{
+    if (!context)
+        return;
+    switch (status) {
+    case INTERNET_STATUS_CONNECTED_TO_SERVER:
+    case INTERNET_STATUS_SENDING_REQUEST:
+    case INTERNET_STATUS_REQUEST_SENT:
+    case INTERNET_STATUS_RECEIVING_RESPONSE:
+    case INTERNET_STATUS_RESPONSE_RECEIVED: {
+        auto* job = reinterpret_cast<Job*>(context);
+        ::InterlockedExchange(&job->lastActivity, static_cast<LONG>(::GetTickCount()));
+        ::InterlockedExchange(&job->connected, 1);
+        break;
+    }
+    default:
+        break;
+    }
+}
 
 // The helper thread that makes the network calls of the worker's
 // transfers, one at a time, for the worker's whole life. Closing the root
@@ -421,23 +458,46 @@ public:
     bool Usable() const { return m_hThread && !m_bLeft; }
     Job& Results() { return *m_pJob; }
 
-    Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs)
+    // Runs `call` and waits for it, for `abort` and `stop`, and for at
+    // most `limitMs`, counted from `*activity` when that is given. With a
+    // `connectMs`, that is the limit until the call has connected.
+    Result Run(const std::function<void(Job&)>& call, HANDLE abort, HANDLE stop, DWORD limitMs,
+               const volatile LONG* activity, DWORD connectMs)
     {
         m_pJob->call = call;
         ::InterlockedExchange(&m_pJob->pending, 1);
         ::SetEvent(m_pJob->hGo);
         const HANDLE waits[3] = {m_pJob->hDone, abort, stop};
-        const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, limitMs);
-        if (w == WAIT_OBJECT_0)
-            return DONE;
-        m_bLeft = true;
-        return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
+        auto limit = [&] { return connectMs && !m_pJob->connected ? connectMs : limitMs; };
+        for (;;) {
+            DWORD wait = limit();
+            if (activity) {
+                const DWORD quiet = ::GetTickCount() - static_cast<DWORD>(*activity);
+                wait = quiet >= wait ? 0 : wait - quiet;
+            }
+            const DWORD w = ::WaitForMultipleObjects(3, waits, FALSE, wait);
+            if (w == WAIT_OBJECT_0)
+                return DONE;
+            if (w == WAIT_TIMEOUT && activity &&
+                ::GetTickCount() - static_cast<DWORD>(*activity) < limit())
+                continue;   // bytes came, or the connection stood, meanwhile
+            m_bLeft = true;
+            return w == WAIT_TIMEOUT ? TIMED_OUT : ABORTED;
+        }
     }
 
     // The helper finishes alone; it closes `root` once its call returns.
     void Leave(HINTERNET root)
     {
+        ::EnterCriticalSection(&m_pJob->writeLock);
+        m_pJob->stopWriting = true;
+        ::LeaveCriticalSection(&m_pJob->writeLock);
         m_bLeft = true;
+        if (!m_hThread) {
+            if (root)
+                ::InternetCloseHandle(root);   // no helper to do it
+            return;
+        }
         m_pJob->leftRoot = root;
         ::InterlockedExchange(&m_pJob->quit, 1);
         ::SetEvent(m_pJob->hGo);
@@ -480,6 +540,7 @@ private:
 // One transfer as the worker runs it.
 struct CDownloadThread::Transfer {
     std::string url;
+    Job* job = nullptr;         // the helper's, for the library's reports
     TargetFile file;
     HINTERNET root = nullptr;
     HINTERNET conn = nullptr;
@@ -491,7 +552,7 @@ struct CDownloadThread::Transfer {
 
 CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)
     : CWorkThread(receiver), m_hAbortEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_bCancelled(0), m_bActive(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
+      m_bCancelled(0), m_bActive(0), m_bCancelPending(0), m_strAgent(AfxLoadString(AFX_IDS_APP_TITLE))
 {
     ::InitializeCriticalSection(&m_lock);
 }
@@ -519,6 +580,9 @@ BOOL CDownloadThread::StartDownload(const char* url, const char* path, const cha
     request->path = path;
     request->folder = folder ? folder : "";
     request->absoluteAllowed = absoluteAllowed;
+    ::EnterCriticalSection(&m_lock);
+    m_bCancelPending = 0;
+    ::LeaveCriticalSection(&m_lock);
     if (!PostCommand(CMD_DOWNLOAD, 0, 0, reinterpret_cast<INT_PTR>(request.get())))
         return FALSE;
     request.release();   // the worker's now
@@ -531,6 +595,11 @@ void CDownloadThread::Cancel()
     if (m_bActive) {
         m_bCancelled = 1;
         ::SetEvent(m_hAbortEvent);
+    } else {
+        // Handed over, not yet taken: the worker may still be closing the
+        // last transfer. A cancel with nothing handed over is forgotten
+        // by the next StartDownload.
+        m_bCancelPending = 1;
     }
     ::LeaveCriticalSection(&m_lock);
 }
@@ -619,8 +688,14 @@ void CDownloadThread::Fail(TransferFailure::Kind kind, DWORD error)
     throw ExceptionI{kind};
 }
 
-void CDownloadThread::FailNetwork(DWORD error, bool)
+void CDownloadThread::FailNetwork(DWORD error, bool waited)
 {
+    // A connection the library dropped after the whole no-byte limit
+    // passed in silence is one that timed out.
+    if (waited && (error == ERROR_INTERNET_CONNECTION_ABORTED ||
+                   error == ERROR_INTERNET_CONNECTION_RESET) &&
+        m_nLastCallMs + kTimerSlackMs >= s_idleLimitMs)
+        Fail(TransferFailure::TIMED_OUT, error);
     switch (error) {
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
         Fail(TransferFailure::HOST_NOT_FOUND, error);
@@ -654,8 +729,7 @@ void CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
         PostToReceiver(type, low, high, 0);
 }
 
-CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
-                                            DWORD limitMs)
+CDownloadThread::NetCaller& CDownloadThread::Net()
 {
     if (!m_pNet || !m_pNet->Usable()) {
         m_pNet.reset();
@@ -663,7 +737,18 @@ CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<voi
         if (!m_pNet->Usable())
             Fail(TransferFailure::NETWORK, ::GetLastError());
     }
-    const NetCaller::Result result = m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs);
+    return *m_pNet;
+}
+
+CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<void(Job&)>& call,
+                                            DWORD limitMs, const volatile LONG* activity,
+                                            DWORD connectMs)
+{
+    Net();
+    const DWORD start = ::GetTickCount();
+    const NetCaller::Result result =
+        m_pNet->Run(call, m_hAbortEvent, m_hStopEvent, limitMs, activity, connectMs);
+    m_nLastCallMs = ::GetTickCount() - start;
     if (result == NetCaller::DONE)
         return m_pNet->Results();
     LeaveHelper(t);
@@ -672,6 +757,12 @@ CDownloadThread::Job& CDownloadThread::Call(Transfer& t, const std::function<voi
     if (result == NetCaller::TIMED_OUT)
         Fail(TransferFailure::TIMED_OUT, ERROR_INTERNET_TIMEOUT);
     Fail(TransferFailure::NETWORK);
+}
+
+void CDownloadThread::StartWatch(Transfer& t)
+{
+    ::InterlockedExchange(&t.job->connected, 0);
+    ::InterlockedExchange(&t.job->lastActivity, static_cast<LONG>(::GetTickCount()));
 }
 
 void CDownloadThread::LeaveHelper(Transfer& t)
@@ -701,7 +792,7 @@ void CDownloadThread::CloseHandles(Transfer& t)
             if (conn)
                 ::InternetCloseHandle(conn);
             ::InternetCloseHandle(root);
-        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs);
+        }, m_hAbortEvent, m_hStopEvent, kCloseGraceMs, nullptr, 0);
         t.root = t.conn = t.data = nullptr;
         if (result != NetCaller::DONE) {
             m_pNet->Leave(nullptr);   // the call closes them all
@@ -721,10 +812,14 @@ void CDownloadThread::Download(Request& request)
     const std::unique_ptr<Request> owned(&request);
 
     ::EnterCriticalSection(&m_lock);
-    m_bCancelled = 0;
+    m_bCancelled = m_bCancelPending;
+    m_bCancelPending = 0;
     m_bActive = 1;
     m_failure = TransferFailure();
-    ::ResetEvent(m_hAbortEvent);
+    if (m_bCancelled)
+        ::SetEvent(m_hAbortEvent);
+    else
+        ::ResetEvent(m_hAbortEvent);
     ::LeaveCriticalSection(&m_lock);
 
     Transfer t;
@@ -770,6 +865,8 @@ void CDownloadThread::Run(Transfer& t)
     if (!t.root)
         Fail(TransferFailure::NETWORK, ::GetLastError());
     SetTimeouts(t.root, s_connectLimitMs, s_idleLimitMs);
+    ::InternetSetStatusCallbackA(t.root, OnStatus);
+    t.job = &Net().Results();
     ::EnterCriticalSection(&m_lock);
     m_hInternet = t.root;
     ::LeaveCriticalSection(&m_lock);
@@ -796,7 +893,7 @@ void CDownloadThread::RunHttp(Transfer& t)
     const DWORD baseFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                             INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
                             INTERNET_FLAG_NO_AUTO_REDIRECT;
-    const DWORD sendLimit = Sum(s_connectLimitMs, s_idleLimitMs);
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
     // A second attempt, from byte 0, when the server's answer to a range
     // request is not the rest that was asked for.
     for (bool resume = t.file.ResumeFrom() > 0;; resume = false) {
@@ -819,32 +916,33 @@ void CDownloadThread::RunHttp(Transfer& t)
                 }, s_idleLimitMs);
             }
             t.conn = ::InternetConnectA(t.root, server.c_str(), port, nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 1);
+                                        INTERNET_SERVICE_HTTP, 0, context);
             if (!t.conn)
-                FailNetwork(::GetLastError(), true);
+                FailNetwork(::GetLastError(), false);
             SetTimeouts(t.conn, s_connectLimitMs, s_idleLimitMs);
             const char* accept[] = {"*/*", nullptr};
             t.data = ::HttpOpenRequestA(t.conn, nullptr, object.c_str(), nullptr, nullptr, accept,
-                                        baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), 1);
+                                        baseFlags | (secure ? INTERNET_FLAG_SECURE : 0), context);
             if (!t.data)
-                FailNetwork(::GetLastError(), true);
+                FailNetwork(::GetLastError(), false);
             SetTimeouts(t.data, s_connectLimitMs, s_idleLimitMs);
             std::string headers;
             if (resume)
                 headers = "Range: bytes=" + std::to_string(t.file.ResumeFrom()) + "-\r\nIf-Range: " +
                           t.file.Validator() + "\r\n";
             const HINTERNET request = t.data;
+            StartWatch(t);
             const Job& sent = Call(t, [=](Job& j) {
                 j.ok = ::HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
                                           static_cast<DWORD>(headers.size()), nullptr, 0);
                 j.error = j.ok ? 0 : ::GetLastError();
-            }, sendLimit);
+            }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
             if (!sent.ok)
                 FailNetwork(sent.error, true);
             CheckAbort();
 
             DWORD size = sizeof status, index = 0;
-            if (!HasStatusLine(t.data) ||
+            if (!IsHttpReply(t.data) ||
                 !::HttpQueryInfoA(t.data, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                                   &size, &index))
                 Fail(TransferFailure::BAD_RESPONSE);
@@ -875,6 +973,8 @@ void CDownloadThread::RunHttp(Transfer& t)
             url = combined;
         }
 
+        if (status == 416 && resume)
+            continue;   // the partial file is no part of what the server has now
         if (status >= 400) {
             std::string text;
             QueryHeader(t.data, HTTP_QUERY_STATUS_TEXT, text);
@@ -930,7 +1030,7 @@ void CDownloadThread::RunHttp(Transfer& t)
         break;
     }
     PostBytes(DLM_SIZE, t.expected, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, false);
 }
 
 void CDownloadThread::RunFtp(Transfer& t)
@@ -939,13 +1039,14 @@ void CDownloadThread::RunFtp(Transfer& t)
     std::string server, object;
     WORD port;
     AfxParseURL(t.url.c_str(), service, server, object, port);
-    const DWORD loginLimit = Sum(s_connectLimitMs, s_idleLimitMs);
     const HINTERNET root = t.root;
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
+    StartWatch(t);
     const Job& connected = Call(t, [=](Job& j) {
         j.handle = ::InternetConnectA(root, server.c_str(), port, nullptr, nullptr,
-                                      INTERNET_SERVICE_FTP, 0, 1);
+                                      INTERNET_SERVICE_FTP, 0, context);
         j.error = j.handle ? 0 : ::GetLastError();
-    }, loginLimit);
+    }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
     t.conn = connected.handle;
     if (!t.conn)
         FailNetwork(connected.error, true);
@@ -961,7 +1062,7 @@ void CDownloadThread::RunFtp(Transfer& t)
             ::InternetCloseHandle(find);
     }, s_idleLimitMs);
     if (!found.ok)
-        FailNetwork(found.error, false);
+        FailNetwork(found.error, true);
     const long long size = (static_cast<long long>(found.found.nFileSizeHigh) << 32) |
                            found.found.nFileSizeLow;
     const FILETIME modified = found.found.ftLastWriteTime;
@@ -974,9 +1075,11 @@ void CDownloadThread::RunFtp(Transfer& t)
     const long long from = t.file.ResumeFrom();
     bool resumed = false;
     if (from > 0 && from < size && t.file.Validator() == validator) {
+        // Servers take a restart marker only in binary mode.
         const std::string command = "REST " + std::to_string(from);
         resumed = Call(t, [=](Job& j) {
-            j.ok = ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
+            j.ok = ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr) &&
+                   ::FtpCommandA(conn, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
         }, s_idleLimitMs).ok;
     }
     if (resumed ? !t.file.Append() : !t.file.Restart())
@@ -995,24 +1098,26 @@ void CDownloadThread::RunFtp(Transfer& t)
     if (!t.data) {
         if (resumed)
             t.file.DropRecord();   // the server took the marker, not the download
-        FailNetwork(opened.error, false);
+        FailNetwork(opened.error, true);
     }
     PostBytes(DLM_SIZE, size, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, true);
 }
 
 void CDownloadThread::RunOther(Transfer& t)
 {
     const HINTERNET root = t.root;
     const std::string url = t.url;
+    const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(t.job);
+    StartWatch(t);
     const Job& opened = Call(t, [=](Job& j) {
         j.handle = ::InternetOpenUrlA(root, url.c_str(), nullptr, 0,
                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                                       INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_CACHE_WRITE |
-                                      INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+                                      INTERNET_FLAG_NO_AUTO_REDIRECT, context);
         j.error = j.handle ? 0 : ::GetLastError();
         j.ok = j.handle && ::InternetQueryDataAvailable(j.handle, &j.count, 0, 0);
-    }, Sum(s_connectLimitMs, s_idleLimitMs));
+    }, s_idleLimitMs, &t.job->lastActivity, s_connectLimitMs);
     t.data = opened.handle;
     if (!t.data)
         FailNetwork(opened.error, true);
@@ -1022,10 +1127,10 @@ void CDownloadThread::RunOther(Transfer& t)
     t.expected = opened.ok ? opened.count : 0;
     t.lengthKnown = false;
     PostBytes(DLM_SIZE, t.expected, false);
-    ReadBody(t, t.data);
+    ReadBody(t, t.data, false);
 }
 
-void CDownloadThread::ReadBody(Transfer& t, HINTERNET data)
+void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
 {
     auto cutOff = [&](DWORD error) {
         ::EnterCriticalSection(&m_lock);
@@ -1034,34 +1139,94 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data)
         ::LeaveCriticalSection(&m_lock);
         Fail(TransferFailure::CUT_OFF, error);
     };
-    // One 64 KiB block at a time: read on the helper, written here; the
-    // running total is reported after each block.
-    for (;;) {
-        CheckAbort();
-        const Job& j = Call(t, [data](Job& j) {
-            DWORD n = 0;
-            j.ok = ::InternetReadFile(data, j.buf, kBlock, &n);
-            j.error = j.ok ? 0 : ::GetLastError();
-            j.count = j.ok ? n : 0;
-        }, s_idleLimitMs);
-        if (!j.ok) {
-            if (j.error == ERROR_INTERNET_TIMEOUT)
-                Fail(TransferFailure::TIMED_OUT, j.error);
-            if (t.lengthKnown)
-                cutOff(j.error);
-            FailNetwork(j.error, false);
+    Job& job = *t.job;
+    job.file = t.file.Handle();
+    job.stopWriting = false;
+    job.written = 0;
+    job.writeFailed = false;
+    job.tooMuch = false;
+    StartWatch(t);
+    ::InterlockedExchange(&job.connected, 1);
+    const long long start = t.total;
+    const long long room = t.lengthKnown ? t.expected - t.total : -1;
+
+    // The helper reads the body one block at a time into one buffer and
+    // writes each block as it comes, reporting the running total after
+    // each; the worker waits until the body ends, the user cancels or no
+    // byte has come for the limit. While the body comes quickly, whole
+    // 64 KiB blocks are read straight away. A read of a whole block waits
+    // for all of it, though, so a body that comes slowly is read as it
+    // arrives: wait for the next bytes, take those. (Wine's FTP data
+    // handles tell what has arrived only asynchronously; they are read a
+    // block at a time.)
+    Call(t, [this, data, ftp, start, room](Job& j) {
+        j.ok = TRUE;
+        j.error = 0;
+        bool streaming = ftp;
+        int quickRounds = 0;
+        for (;;) {
+            const DWORD before = ::GetTickCount();
+            DWORD available = 0, n = 0;
+            BOOL ok = streaming || ::InternetQueryDataAvailable(data, &available, 0, 0);
+            const DWORD want = streaming || available == 0 || available > kBlock ? kBlock : available;
+            ok = ok && ::InternetReadFile(data, j.buf, want, &n);
+            const DWORD took = ::GetTickCount() - before;
+            if (!ok) {
+                j.ok = FALSE;
+                j.error = ::GetLastError();
+                return;
+            }
+            if (n == 0)
+                return;   // a short read is not the end; a read of 0 is
+            if (!ftp) {
+                if (streaming) {
+                    streaming = took < kSlowReadMs;
+                    quickRounds = 0;
+                } else {
+                    quickRounds = n >= kQuickBytes && took < kQuickMs ? quickRounds + 1 : 0;
+                    streaming = quickRounds >= kQuickRounds;
+                }
+            }
+            ::EnterCriticalSection(&j.writeLock);
+            bool go = !j.stopWriting;
+            if (go && room >= 0 && j.written + n > room) {
+                j.tooMuch = true;   // the bytes are not what was asked for
+                go = false;
+            }
+            DWORD w = 0;
+            if (go && (!::WriteFile(j.file, j.buf, n, &w, nullptr) || w != n)) {
+                j.writeFailed = true;
+                j.error = ::GetLastError();
+                go = false;
+            }
+            if (go) {
+                j.written += n;
+                ::InterlockedExchange(&j.lastActivity, static_cast<LONG>(::GetTickCount()));
+                PostBytes(DLM_PROGRESS, start + j.written, true);
+            }
+            ::LeaveCriticalSection(&j.writeLock);
+            if (!go)
+                return;
         }
-        if (j.count == 0)
-            break;   // a short read is not the end; a read of 0 is
-        if (t.lengthKnown && t.total + j.count > t.expected) {
-            // More than announced: the bytes are not what was asked for.
-            t.file.DropRecord();
-            Fail(TransferFailure::BAD_RESPONSE);
-        }
-        if (!t.file.Write(j.buf, j.count))
-            Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
-        t.total += j.count;
-        PostBytes(DLM_PROGRESS, t.total, true);
+    }, s_idleLimitMs, &job.lastActivity);
+    t.total = start + job.written;
+
+    if (job.writeFailed)
+        Fail(TransferFailure::WRITE_FAILED, job.error);
+    if (job.tooMuch) {
+        t.file.DropRecord();
+        Fail(TransferFailure::BAD_RESPONSE);
+    }
+    if (!job.ok) {
+        // The library's own timer, or a connection it dropped after the
+        // whole limit passed in silence.
+        const DWORD quiet = ::GetTickCount() - static_cast<DWORD>(job.lastActivity);
+        if (job.error == ERROR_INTERNET_TIMEOUT ||
+            (job.error == ERROR_INTERNET_CONNECTION_ABORTED && quiet + kTimerSlackMs >= s_idleLimitMs))
+            Fail(TransferFailure::TIMED_OUT, job.error);
+        if (t.lengthKnown)
+            cutOff(job.error);
+        FailNetwork(job.error, false);
     }
     // The connection ended before the announced length arrived.
     if (t.lengthKnown && t.total < t.expected)

@@ -35,7 +35,8 @@ public:
     // (chosen by the user) is taken as it is when `absoluteAllowed`.
     BOOL StartDownload(const char* url, const char* path, const char* folder,
                        bool absoluteAllowed = false);
-    // Ends the running transfer with DLM_CANCELLED; the worker goes on.
+    // Ends the running transfer (or the one handed over and not yet
+    // begun) with DLM_CANCELLED; the worker goes on.
     void Cancel();
     // Ends the running transfer and the worker, with no transfer message.
     void Stop() override;
@@ -76,14 +77,23 @@ private:
     void RunHttp(Transfer& t);
     void RunFtp(Transfer& t);
     void RunOther(Transfer& t);
-    void ReadBody(Transfer& t, HINTERNET data);
+    void ReadBody(Transfer& t, HINTERNET data, bool ftp);
     // Closes the transfer's handles on the helper, waiting a moment; a
     // close that takes longer (an FTP server's late reply) goes on alone.
     void CloseHandles(Transfer& t);
     // Runs `call` on the helper and waits for it, for the cancel and stop
-    // signals, and at most `limitMs`; a call given up on is left to the
-    // helper, which closes the transfer's handles once it returns.
-    Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs);
+    // signals, and at most `limitMs` (since the last `activity`, if given;
+    // `connectMs` until the library reports a connection);
+    // a call given up on is left to the helper, which closes the
+    // transfer's handles once it returns.
+    Job& Call(Transfer& t, const std::function<void(Job&)>& call, DWORD limitMs,
+              const volatile LONG* activity = nullptr, DWORD connectMs = 0);
+    // The limits of the next call count from now, unconnected.
+    void StartWatch(Transfer& t);
+    static void CALLBACK OnStatus(HINTERNET h, DWORD_PTR context, DWORD status, void* info,
+                                  DWORD length);
+    // The helper, made anew when the last one was left behind.
+    NetCaller& Net();
     void LeaveHelper(Transfer& t);
     // Records why the transfer failed and leaves it.
     [[noreturn]] void Fail(TransferFailure::Kind kind, DWORD error = 0);
@@ -91,7 +101,7 @@ private:
     void CheckAbort();
     void PostBytes(int type, long long bytes, bool tryOnly);
 
-    // Guards m_hInternet, m_bCancelled, m_bActive and m_failure; never
+    // Guards m_hInternet, the three flags and m_failure; never
     // held across a call that can block.
     mutable CRITICAL_SECTION m_lock;
     HINTERNET m_hInternet = nullptr;
@@ -100,9 +110,12 @@ private:
     HANDLE m_hAbortEvent;
     unsigned m_bCancelled : 1;
     unsigned m_bActive : 1;
+    // Cancel came after StartDownload, before the worker took the command.
+    unsigned m_bCancelPending : 1;
     TransferFailure m_failure;
     std::string m_strAgent;
     std::unique_ptr<NetCaller> m_pNet;
+    DWORD m_nLastCallMs = 0;    // how long the last network call took
 
     static DWORD s_connectLimitMs;
     static DWORD s_idleLimitMs;

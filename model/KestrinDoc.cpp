@@ -4,6 +4,7 @@
 #include "URLItem.h"
 #include "../app/resource.h"
 #include "../engine/DownloadParentDlg.h"
+#include "../engine/DownloadThread.h"
 #include "../framework/CmdUI.h"
 #include "../framework/MessageBox.h"
 #include "../framework/WinApp.h"
@@ -106,6 +107,7 @@ BOOL CKestrinDoc::RemoveItem(int index)
     ForgetItem(item);
     m_items.erase(m_items.begin() + index);
     Renumber(index);
+    CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
     delete item;
     return TRUE;
 }
@@ -135,6 +137,7 @@ int CKestrinDoc::RemoveItems(const std::vector<int>& indexes, std::vector<int>* 
         }
         if (remove) {
             ForgetItem(item);
+            CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
             delete item;
             ++removed;
         } else {
@@ -256,8 +259,10 @@ void CKestrinDoc::DeleteContents()
         m_pParentDlg->AbandonBatch();
     if (CKestrinView* view = GetListView())
         view->RemoveAllRows();
-    for (URLItem* item : m_items)
+    for (URLItem* item : m_items) {
+        CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
         delete item;
+    }
     m_items.clear();
     m_byURL.clear();
     m_nFirstPending = 0;

@@ -222,3 +222,11 @@ echo "    WinINet loop, last round: ${wininet_process[$rounds]}"
 echo
 echo "== the document alone: 100,000 URLs"
 run "$(bench_exe bench_add_urls)" | sed 's/^/  /'
+
+# ---- resuming: the tests' own server cuts the first download off
+echo
+echo "== a 50 MB download cut off at 40 MB, then downloaded again"
+servers="$work/servers"
+bash "$root/tests/servers/servers.sh" start "$servers" >/dev/null
+KESTRIN_SERVER_DIR="$servers" run "$(bench_exe bench_resume)" | sed 's/^/  /'
+bash "$root/tests/servers/servers.sh" stop "$servers" >/dev/null

@@ -12,6 +12,7 @@ Paths:
   /silent             accepts the request and never answers
   /count?path=P       how many requests P has had (P with its query)
   /lastrange?path=P   the Range header of P's last request ("-" for none)
+  /sent?path=P        how many body bytes the resume routes sent for P
 
 Ranges: /bytes/N answers "Range: bytes=F-" with 206 and the rest when its
 If-Range (if any) is its ETag. Resume routes, each cut off at C bytes on
@@ -33,9 +34,15 @@ Path segments after these are ignored (they name the saved file), and so
 is any query string, so tests can make a URL unique with ?t=... and count
 its requests.
 
+Beside it, a listener that never accepts and whose queue is full, so that
+a connection to it is never made; its port goes to blackhole.port in the
+folder of PORTFILE.
+
 Usage: http_server.py PORTFILE  (writes the port there once listening)
 """
 import http.server
+import os
+import socket
 import socketserver
 import sys
 import threading
@@ -44,6 +51,7 @@ import urllib.parse
 
 COUNTS = {}
 RANGES = {}
+SENT = {}
 LAST_MODIFIED = 'Mon, 07 Dec 2026 01:02:03 GMT'
 LOCK = threading.Lock()
 
@@ -66,7 +74,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = [p for p in url.path.split('/') if p]
-        if parts[:1] not in (['count'], ['lastrange']):
+        if parts[:1] not in (['count'], ['lastrange'], ['sent']):
             with LOCK:
                 COUNTS[self.path] = COUNTS.get(self.path, 0) + 1
                 RANGES[self.path] = self.headers.get('Range', '-')
@@ -106,7 +114,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(header, validator)
         self.send_header('Content-Length', str(len(body)))
         self.end_headers()
+        self.count_sent(len(body))
         self.wfile.write(body)
+
+    def count_sent(self, n):
+        with LOCK:
+            SENT[self.path] = SENT.get(self.path, 0) + n
 
     def send_cut(self, body, cut, validator, header='ETag'):
         self.send_response(200)
@@ -114,6 +127,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(header, validator)
         self.send_header('Content-Length', str(len(body)))
         self.end_headers()
+        self.count_sent(cut)
         self.wfile.write(body[:cut])
         self.wfile.flush()
         self.close_connection = True
@@ -227,6 +241,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif parts == ['silent']:
             time.sleep(60)
             self.close_connection = True
+        elif parts == ['sent']:
+            query = urllib.parse.parse_qs(url.query)
+            with LOCK:
+                n = SENT.get(query.get('path', [''])[0], 0)
+            self.send_body(200, str(n).encode())
         elif parts == ['lastrange']:
             query = urllib.parse.parse_qs(url.query)
             with LOCK:
@@ -246,7 +265,27 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
+def blackhole(folder):
+    """A listener with a full queue: new connections are never made."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(4):
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setblocking(False)
+        try:
+            s.connect(listener.getsockname())
+        except BlockingIOError:
+            pass
+        fillers.append(s)
+    with open(os.path.join(folder, 'blackhole.port'), 'w') as f:
+        f.write(str(listener.getsockname()[1]))
+    return listener, fillers
+
+
 def main():
+    kept = blackhole(os.path.dirname(os.path.abspath(sys.argv[1])))
     server = Server(('127.0.0.1', 0), Handler)
     with open(sys.argv[1], 'w') as f:
         f.write(str(server.server_address[1]))

@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include "EngineUtil.h"
 #include <wininet.h>
+#include <tlhelp32.h>
 #include <cstdlib>
 #include "TestUtil.h"
 #include "engine/DownloadThread.h"
@@ -120,6 +121,12 @@ std::string HttpLastRange(const std::string& pathAndQuery)
     return answer;
 }
 
+long long HttpBytesSent(const std::string& pathAndQuery)
+{
+    std::string answer;
+    return AskServer("/sent?path=" + UrlEscape(pathAndQuery), answer) ? std::atoll(answer.c_str()) : -1;
+}
+
 std::string FtpLog()
 {
     const char* dir = std::getenv("KESTRIN_SERVER_DIR");
@@ -164,6 +171,20 @@ int ClosedPort()
     ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
     ::closesocket(s);
     return ntohs(addr.sin_port);
+}
+
+int ThreadCount()
+{
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL more = ::Thread32First(snap, &entry); more; more = ::Thread32Next(snap, &entry))
+        n += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    ::CloseHandle(snap);
+    return n;
 }
 
 } // namespace test

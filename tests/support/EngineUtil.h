@@ -56,6 +56,8 @@ std::string FtpUrl(const std::string& path);
 int HttpRequestCount(const std::string& pathAndQuery);
 // The Range header of the last request for `pathAndQuery` ("-" for none).
 std::string HttpLastRange(const std::string& pathAndQuery);
+// How many body bytes the HTTP server's resume routes sent for `pathAndQuery`.
+long long HttpBytesSent(const std::string& pathAndQuery);
 // The FTP server's log of RETR commands, one "RETR name offset" a line.
 std::string FtpLog();
 // "%xx" for everything but letters, digits and "/.-_".
@@ -66,5 +68,7 @@ std::string Unique();
 std::string Pattern(size_t n);
 // A port on 127.0.0.1 where nothing listens.
 int ClosedPort();
+// How many threads this process has.
+int ThreadCount();
 
 } // namespace test
