@@ -31,8 +31,6 @@ private:
     void OnAppAbout();
     void OnChangeFolder();
     void OnExploreFolder();
-
-    bool m_bSettingsLoaded = false;
 };
 
 extern CKestrinApp theApp;

@@ -1,4 +1,5 @@
 #include "KestrinDoc.h"
+#include <cstring>
 #include "URLItem.h"
 #include "../app/resource.h"
 #include "../engine/DownloadParentDlg.h"
@@ -32,7 +33,7 @@ CKestrinDoc::~CKestrinDoc()
 
 URLItem* CKestrinDoc::AddURL(const char* url)
 {
-    if (!url || m_byURL.count(url))
+    if (!IsListableURL(url) || m_byURL.count(url))
         return nullptr;
     auto* item = new URLItem(url);
     m_items.push_back(item);
@@ -184,43 +185,145 @@ BOOL CKestrinDoc::CanCloseFrame(CFrameWnd*)
 
 namespace {
 
-// Text lines of a list file may hold tabs but no other control bytes.
+bool IsBlankChar(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool IsControlByte(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+// A list file is text: line ends and tabs, but no other control bytes.
+// (Shift-JIS second bytes are never below 0x40, so a byte-wise look is
+// enough.)
 bool IsListText(const std::string& data)
 {
     for (char ch : data) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F)
+        if (IsControlByte(c) && c != '\t' && c != '\r' && c != '\n')
             return false;
     }
     return true;
 }
 
-bool IsBlank(const std::string& line)
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// Text after a UTF-8 byte-order mark, in the ANSI code page. A line that
+// holds characters the code page has not becomes an empty line (so it adds
+// nothing). False when the bytes are not UTF-8 at all.
+bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
 {
-    return line.find_first_not_of(" \t") == std::string::npos;
+    out.clear();
+    size_t start = 0;
+    while (start <= utf8.size()) {
+        size_t end = utf8.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = utf8.size();
+        const std::string line = utf8.substr(start, end - start);
+        if (!line.empty()) {
+            const int wn = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
+                                                 static_cast<int>(line.size()), nullptr, 0);
+            if (wn <= 0)
+                return false;
+            std::wstring wide(wn, L'\0');
+            ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
+                                  static_cast<int>(line.size()), &wide[0], wn);
+            BOOL lost = FALSE;
+            const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
+                                                nullptr, 0, nullptr, &lost);
+            std::string ansi(n > 0 ? n : 0, '\0');
+            if (n > 0)
+                ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
+                                      &ansi[0], n, nullptr, &lost);
+            if (!lost && n > 0)
+                out += ansi;
+        }
+        if (end < utf8.size())
+            out += utf8[end];
+        start = end + 1;
+    }
+    return true;
 }
 
 } // namespace
 
+bool CKestrinDoc::IsListableURL(const char* url)
+{
+    if (!url || !*url)
+        return false;
+    // Nothing that would end a line of a list file or of a request.
+    for (const char* p = url; *p; ++p)
+        if (IsControlByte(static_cast<unsigned char>(*p)))
+            return false;
+    // An absolute URL: a scheme of two or more characters (one letter
+    // would be a drive), a colon and then no blank.
+    const char* p = url;
+    if (!((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z')))
+        return false;
+    for (++p; *p && *p != ':'; ++p) {
+        const char c = *p;
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+              c == '+' || c == '-' || c == '.'))
+            return false;
+    }
+    if (*p != ':' || p - url < 2 || p[1] == '\0' || IsBlankChar(p[1]))
+        return false;
+    // Blanks around it would not come back from a list file.
+    const size_t n = std::strlen(url);
+    return !IsBlankChar(url[n - 1]);
+}
+
 bool CKestrinDoc::LoadContents(const std::string& data)
 {
-    if (!IsListText(data)) {
+    std::string text;
+    if (data.compare(0, 3, kUtf8Mark) == 0) {
+        if (!Utf8ToAnsiLines(data.substr(3), text) || !IsListText(text)) {
+            AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
+            return false;
+        }
+    } else {
+        if (!IsListText(data)) {
+            AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
+            return false;
+        }
+        text = data;
+    }
+
+    // Lines end in CR LF, LF or a lone CR; blanks around a URL do not
+    // count. Lines that are no absolute URL are passed over.
+    std::vector<std::string> urls;
+    bool anyText = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        size_t first = start, last = end;
+        while (first < last && IsBlankChar(text[first]))
+            ++first;
+        while (last > first && IsBlankChar(text[last - 1]))
+            --last;
+        if (first < last) {
+            anyText = true;
+            std::string line = text.substr(first, last - first);
+            if (IsListableURL(line.c_str()))
+                urls.push_back(std::move(line));
+        }
+        start = end + 1;
+        if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    // An empty list is saved as an empty file; text without any URL is
+    // something else and the list stays as it is.
+    if (anyText && urls.empty()) {
         AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
         return false;
     }
     DeleteContents();
-    size_t start = 0;
-    while (start < data.size()) {
-        size_t end = data.find('\n', start);
-        if (end == std::string::npos)
-            end = data.size();
-        std::string line = data.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!IsBlank(line))
-            AddURL(line.c_str());
-        start = end + 1;
-    }
+    for (const std::string& url : urls)
+        AddURL(url.c_str());
     return true;
 }
 
