@@ -8,6 +8,7 @@
 #include "app/MainFrame.h"
 #include "app/SharedSettings.h"
 #include "app/resource.h"
+#include "framework/DdeClient.h"
 #include "framework/FrameworkIds.h"
 #include "framework/MessageBox.h"
 #include "model/KestrinDoc.h"
@@ -804,12 +805,12 @@ TEST_CASE("a list opened while Kestrin runs goes to the running one, which alone
     EndProcess(running);
 }
 
-TEST_CASE("shell open: a new instance when none runs, the running one after that")
+TEST_CASE("shell open as registered: a new instance when none runs, the running one after that")
 {
     test::ResetRegistry();
     test::TempDir dir;
     const std::string first = dir.File("shell-first.kst");
-    const std::string second = dir.File("shell-second.kst");
+    const std::string second = dir.File(Ansi("シェル.kst"));
     REQUIRE(test::WriteFileBytes(first, "http://h/s1\r\n"));
     REQUIRE(test::WriteFileBytes(second, "http://h/s2\r\nhttp://h/s3\r\n"));
     test::WriteRegString("Settings", "CurrentDirectory", dir.Path());
@@ -822,14 +823,39 @@ TEST_CASE("shell open: a new instance when none runs, the running one after that
     EndProcess(registrar);
     REQUIRE(OtherFrames().empty());
 
-    auto shellOpen = [](const std::string& path) {
-        SHELLEXECUTEINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
-        info.lpVerb = "open";
-        info.lpFile = path.c_str();
-        info.nShow = SW_SHOWNORMAL;
-        return ::ShellExecuteExA(&info) != FALSE;
+    // What the shell does with the registration (Wine's shell does not
+    // read the per-user classes, so the test does it): try the command
+    // by dynamic data exchange; when nobody answers, start the program
+    // with the open command and send the command again.
+    auto value = [](const char* key) {
+        char text[MAX_PATH * 2] = "";
+        LONG size = sizeof text;
+        ::RegQueryValueA(HKEY_CURRENT_USER,
+                         (std::string("Software\\Classes\\Kestrin.Document\\shell\\open\\") + key).c_str(),
+                         text, &size);
+        return std::string(text);
+    };
+    const std::string command = value("command");
+    const std::string application = value("ddeexec\\application");
+    CHECK_EQ(command, "\"" + KestrinExe() + "\" /dde");
+    CHECK_EQ(value("ddeexec\\topic"), std::string("System"));
+    auto shellOpen = [&](const std::string& path) {
+        std::string exec = value("ddeexec");
+        exec.replace(exec.find("%1"), 2, path);
+        if (CDdeClient::Execute(application.c_str(), exec, 10000))
+            return true;
+        std::string line = command;
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return false;
+        ::WaitForInputIdle(pi.hProcess, 10000);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        bool sent = false;
+        test::PumpUntil([&] { return sent = CDdeClient::Execute(application.c_str(), exec, 10000); }, 20000);
+        return sent;
     };
     CHECK(shellOpen(first));
     frame = WaitForFrame(0);
@@ -933,8 +959,11 @@ TEST_CASE("file dialogs leave the current directory; the folder chooser yields t
         std::function<void()> open;
         std::string folder;       // the download folder afterwards
     } cases[] = {
-        {"folder chooser, cancelled after browsing",
+        {"save as, cancelled after going to another folder",
          {TypeInFileDialog(other.File("sub")), TypeInFileDialog("", IDCANCEL)},
+         [] { Command(ID_FILE_SAVE_AS); }, download.Path()},
+        {"folder chooser, cancelled",
+         {TypeInFileDialog(other.Path(), IDCANCEL)},
          [] { Command(IDC_CHANGE_FOLDER); }, download.Path()},
         {"save as in another folder",
          {TypeInFileDialog(other.File("saved.kst"))},
