@@ -1090,8 +1090,8 @@ TEST_CASE("bars: hidden and shown in any order, the folder bar stays whole in th
                     CHECK_EQ(bar.right - bar.left, bar0.right - bar0.left);
                     CHECK_EQ(bar.bottom - bar.top, bar0.bottom - bar0.top);
                 }
-                if (shots)
-                    SaveScreenshot(std::string(shots) + "\\\\toolbar-hidden.bmp");
+                if (shots && f.m_wndDlgBar.IsWindowVisible() && f.m_wndStatusBar.IsWindowVisible())
+                    SaveScreenshot(std::string(shots) + "\\toolbar-hidden.bmp");
             }
         }
         for (int i : order) {
@@ -1116,7 +1116,13 @@ TEST_CASE("bars: hidden and shown in any order, the folder bar stays whole in th
             CHECK(::EqualRect(&both, &rc));
         }
     } while (std::next_permutation(order, order + 3));
-    if (shots)
-        SaveScreenshot(std::string(shots) + "\\\\toolbar-shown.bmp");
+    if (shots) {
+        SaveScreenshot(std::string(shots) + "\\toolbar-shown.bmp");
+        for (int width : {500, 900, 700}) {
+            f.SetWindowPos(nullptr, 0, 0, width, 400, SWP_NOMOVE | SWP_NOZORDER);
+            test::Pump(200);
+        }
+        SaveScreenshot(std::string(shots) + "\\resized.bmp");
+    }
     test::CloseApp();
 }
