@@ -111,6 +111,13 @@ void CALLBACK CDdeServer::RunQueued(HWND, UINT, UINT_PTR timer, DWORD)
     if (!self || self->m_nTimer != timer)
         return;
     self->m_nTimer = 0;
+    // While a modal dialog is up (the main window disabled) the list may
+    // be in use by it: wait until the user has closed it.
+    HWND main = AfxGetMainWndHandle();
+    if (main && !::IsWindowEnabled(main)) {
+        self->m_nTimer = ::SetTimer(nullptr, 0, 500, RunQueued);
+        return;
+    }
     std::vector<std::string> queue;
     queue.swap(self->m_queue);
     CallGuarded([&] {

@@ -795,6 +795,34 @@ TEST_CASE("a list opened while Kestrin runs goes to the running one, which alone
     CHECK(test::PumpUntil([&] { return RemoteUrls(frame) == std::vector<std::string>{"http://h/a1"}; }, 10000));
     CHECK(Registry() == before);
 
+    // While a modal dialog is up there, the list waits until it is closed.
+    ::PostMessageA(frame, WM_COMMAND, ID_APP_ABOUT, 0);
+    std::pair<DWORD, HWND> search(running.id, nullptr);
+    test::PumpUntil([&] {
+        ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
+            char cls[16] = "";
+            ::GetClassNameA(w, cls, sizeof cls);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
+            if (pid == found->first && ::lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(w)) {
+                found->second = w;
+                return FALSE;
+            }
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&search));
+        return search.second != nullptr;
+    }, 10000);
+    HWND about = search.second;
+    REQUIRE(about != nullptr);
+    Process waiting = Launch({second}, dir.Path());
+    CHECK(WaitForExit(waiting, 20000));
+    test::Pump(1500);
+    CHECK(RemoteUrls(frame) == std::vector<std::string>{"http://h/a1"});
+    ::PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    CHECK(test::PumpUntil([&] { return RemoteUrls(frame) == expected; }, 10000));
+    EndProcess(waiting);
+
     // The running one writes its settings when it closes.
     DWORD width = 0;
     CHECK(!test::ReadRegDWord("Settings", "WidthWindow", width));
