@@ -211,8 +211,8 @@ bool IsListText(const std::string& data)
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 // Text after a UTF-8 byte-order mark, in the ANSI code page. A line that
-// holds characters the code page has not becomes an empty line (so it adds
-// nothing). False when the bytes are not UTF-8 at all.
+// holds characters the code page has not becomes "?" (text, but no URL).
+// False when the bytes are not UTF-8 at all.
 bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
 {
     out.clear();
@@ -237,8 +237,8 @@ bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
             if (n > 0)
                 ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
                                       &ansi[0], n, nullptr, &lost);
-            if (!lost && n > 0)
-                out += ansi;
+            // A line the code page cannot hold stays text, but no URL.
+            out += lost ? std::string("?") : ansi;
         }
         if (end < utf8.size())
             out += utf8[end];

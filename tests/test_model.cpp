@@ -501,6 +501,7 @@ TEST_CASE("list file: prose, binary data and broken UTF-8 are refused and the li
         {"escape codes", "http://h/1\r\n\x1b[31mhttp://h/2\r\n"},
         {"broken UTF-8 after the mark", "\xEF\xBB\xBFhttp://h/\xE3\x81\r\n"},
         {"mark, then no URL", "\xEF\xBB\xBFhello\r\n"},
+        {"mark, then only URLs the code page cannot hold", "\xEF\xBB\xBFhttp://h/\xD8\xA3.zip\r\n"},
     };
     test::TempDir dir;
     for (const auto& c : cases) {
