@@ -33,6 +33,7 @@ CView* NewView() { return new CKestrinView; }
 
 BOOL CKestrinApp::InitInstance()
 {
+    m_bStartedUp = false;
     m_strAppName = AfxLoadString(AFX_IDS_APP_TITLE);
 
     WSADATA wsa;
@@ -45,6 +46,15 @@ BOOL CKestrinApp::InitInstance()
         return FALSE;
     }
     SetRegistryKey(IDS_COMPANY);
+
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    // A list opened while Kestrin runs goes to the running one; this
+    // process then ends without writing anything.
+    if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen &&
+        PassToRunningInstance(cmdInfo.m_strFileName))
+        return FALSE;
+
     // Before any window: the drop and clipboard code looks them up.
     ClipFormats::Register();
 
@@ -55,10 +65,9 @@ BOOL CKestrinApp::InitInstance()
     LoadSettings(g_settings);
 
     AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, NewDocument, NewFrame, NewView));
+    EnableShellOpen();
     RegisterShellFileTypes();
 
-    CCommandLineInfo cmdInfo;
-    ParseCommandLine(cmdInfo);
     if (!ProcessShellCommand(cmdInfo))
         return FALSE;
 
@@ -68,13 +77,15 @@ BOOL CKestrinApp::InitInstance()
 
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->CreateProgressDialog();
+    m_bStartedUp = true;
     return TRUE;
 }
 
 int CKestrinApp::ExitInstance()
 {
-    // Settings that were never read are not written over the stored ones.
-    if (m_bSettingsLoaded) {
+    // A start-up that failed at any step leaves the stored settings as they
+    // were: what this run holds may be defaults or half read.
+    if (m_bStartedUp) {
         SaveSettings(g_settings);
         WriteProfileString(kSettings, "CurrentDirectory", GetCurrentFolder());
     }
@@ -133,7 +144,6 @@ void CKestrinApp::LoadSettings(SharedSettings& s)
     s.m_strShortcutHeader = AfxLoadString(IDS_SHORTCUT_HEADER);
     s.m_strFolderDialogTitle = AfxLoadString(IDS_FOLDER_DIALOG_TITLE);
     s.m_strFrameCaption = AfxLoadString(IDS_FRAME_CAPTION);
-    m_bSettingsLoaded = true;
 }
 
 void CKestrinApp::SaveSettings(const SharedSettings& s)

@@ -33,8 +33,6 @@ private:
     void OnExploreFolder();
 
     static const CCommandEntry<CKestrinApp> s_commands[];
-
-    bool m_bSettingsLoaded = false;
 };
 
 extern CKestrinApp theApp;

@@ -64,7 +64,13 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
 
 void CMainFrame::OnDestroy()
 {
-    const RECT rc = GetWindowRect();
+    // The normal (restored) size, also when the window is minimised or
+    // maximised: the next start must not open as a bare title bar.
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    RECT rc = GetWindowRect();
+    if (::GetWindowPlacement(m_hWnd, &wp))
+        rc = wp.rcNormalPosition;
     g_settings.m_nWidthWindow = rc.right - rc.left;
     g_settings.m_nHeightWindow = rc.bottom - rc.top;
     CFrameWnd::OnDestroy();

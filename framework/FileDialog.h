@@ -4,7 +4,8 @@
 #include <string>
 
 // The system's open-file or save-file dialog. The filter is given as
-// "name|pattern|name|pattern||".
+// "name|pattern|name|pattern||". Running it leaves the process's current
+// directory where it was.
 class CFileDialog {
 public:
     CFileDialog(bool openFileDialog, const char* defaultExt, const char* fileName,

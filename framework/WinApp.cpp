@@ -1,8 +1,11 @@
 #include "WinApp.h"
 #include <shlobj.h>
+#include <shellapi.h>
 #include <cstdlib>
+#include <cstring>
 #include "CmdUI.h"
 #include "CommandLineInfo.h"
+#include "DdeClient.h"
 #include "DocTemplate.h"
 #include "Document.h"
 #include "FileDialog.h"
@@ -47,7 +50,10 @@ HWND AfxGetMainWndHandle()
 
 int CWinApp::ExitInstance()
 {
-    SaveStdProfileSettings();
+    m_ddeServer.Stop();
+    if (m_bStartedUp)
+        SaveStdProfileSettings();
+    m_bStartedUp = false;
     return 0;
 }
 
@@ -205,7 +211,10 @@ void CWinApp::RegisterShellFileTypes()
 
     char exe[MAX_PATH] = "";
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::string open = std::string("\"") + exe + "\" \"%1\"";
+    // With shell open enabled the shell hands the file over by dynamic
+    // data exchange, starting the program first when none runs.
+    const bool dde = m_ddeServer.IsRunning();
+    const std::string open = std::string("\"") + exe + (dde ? "\" /dde" : "\" \"%1\"");
     const std::string icon = std::string("\"") + exe + "\",0";
 
     // Per-user registration: needs no administrator rights.
@@ -225,6 +234,11 @@ void CWinApp::RegisterShellFileTypes()
     put(typeId, nullptr, typeName);
     put(typeId + "\\DefaultIcon", nullptr, icon);
     put(typeId + "\\shell\\open\\command", nullptr, open);
+    if (dde) {
+        put(typeId + "\\shell\\open\\ddeexec", nullptr, "[open(\"%1\")]");
+        put(typeId + "\\shell\\open\\ddeexec\\application", nullptr, m_strAppName);
+        put(typeId + "\\shell\\open\\ddeexec\\topic", nullptr, "System");
+    }
     put(lowerExt, nullptr, typeId);
     // Lets the shell's New menu make an empty list file.
     put(lowerExt + "\\ShellNew", "NullFile", "");
@@ -235,6 +249,73 @@ void CWinApp::RegisterShellFileTypes()
 void CWinApp::ParseCommandLine(CCommandLineInfo& info)
 {
     info.Parse(m_args);
+}
+
+void CWinApp::EnableShellOpen()
+{
+    m_ddeServer.Start(m_strAppName.c_str());
+}
+
+bool CWinApp::PassToRunningInstance(const std::string& path)
+{
+    char full[MAX_PATH] = "";
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    if (n == 0 || n >= MAX_PATH || std::strchr(full, '"'))
+        return false;
+    return CDdeClient::Execute(m_strAppName.c_str(), std::string("[open(\"") + full + "\")]", 10000);
+}
+
+bool CWinApp::IsDDECommand(const std::string& command, std::vector<std::string>* paths)
+{
+    // [open("path")] one or more times, blanks between the parts allowed.
+    size_t i = 0;
+    int count = 0;
+    auto skipBlanks = [&] {
+        while (i < command.size() && (command[i] == ' ' || command[i] == '\t'))
+            ++i;
+    };
+    auto take = [&](const char* text) {
+        skipBlanks();
+        const size_t n = std::strlen(text);
+        if (command.size() - i < n || ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE,
+                command.c_str() + i, static_cast<int>(n), text, static_cast<int>(n)) != CSTR_EQUAL)
+            return false;
+        i += n;
+        return true;
+    };
+    for (;;) {
+        skipBlanks();
+        if (i == command.size())
+            return count > 0;
+        if (!take("[") || !take("open") || !take("(") || !take("\""))
+            return false;
+        const size_t close = command.find('"', i);
+        if (close == std::string::npos || close == i)
+            return false;
+        const std::string path = command.substr(i, close - i);
+        i = close + 1;
+        if (!take(")") || !take("]"))
+            return false;
+        if (paths)
+            paths->push_back(path);
+        ++count;
+    }
+}
+
+bool CWinApp::OnDDECommand(const std::string& command)
+{
+    std::vector<std::string> paths;
+    if (!IsDDECommand(command, &paths))
+        return false;
+    for (const std::string& path : paths)
+        OpenDocumentFile(path.c_str());
+    // The user asked for this window: bring it up.
+    if (HWND main = AfxGetMainWndHandle()) {
+        if (::IsIconic(main))
+            ::ShowWindow(main, SW_RESTORE);
+        ::SetForegroundWindow(main);
+    }
+    return true;
 }
 
 bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
@@ -265,10 +346,37 @@ void CWinApp::OnAppExit()
         m_pMainWnd->PostMessage(WM_CLOSE);
 }
 
+std::string CWinApp::GetHelpFilePath() const
+{
+    char exe[MAX_PATH] = "";
+    const DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return std::string();
+    std::string path = exe;
+    const size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos && path.find_first_of("\\/", dot) == std::string::npos)
+        path.erase(dot);
+    return path + ".chm";
+}
+
+void CWinApp::OnHelp()
+{
+    // Help content is not shipped with every build: without it the help
+    // commands quietly do nothing.
+    const std::string path = GetHelpFilePath();
+    if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    ::ShellExecuteA(AfxGetMainWndHandle(), "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 const CCommandEntry<CWinApp> CWinApp::s_commands[] = {
     {ID_FILE_NEW, &CWinApp::OnFileNew, nullptr, nullptr},
     {ID_FILE_OPEN, &CWinApp::OnFileOpen, nullptr, nullptr},
     {ID_APP_EXIT, &CWinApp::OnAppExit, nullptr, nullptr},
+    {ID_HELP_INDEX, &CWinApp::OnHelp, nullptr, nullptr},
+    {ID_CONTEXT_HELP, &CWinApp::OnHelp, nullptr, nullptr},
+    {ID_HELP, &CWinApp::OnHelp, nullptr, nullptr},
+    {ID_DEFAULT_HELP, &CWinApp::OnHelp, nullptr, nullptr},
 };
 
 bool CWinApp::OnCmdMsg(UINT id)

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 #include "CmdTarget.h"
+#include "DdeServer.h"
 
 class CWnd;
 class CDocument;
@@ -51,8 +52,26 @@ public:
     void ParseCommandLine(CCommandLineInfo& info);
     bool ProcessShellCommand(const CCommandLineInfo& info);
 
+    // Opening by the shell through dynamic data exchange: this program
+    // serves its name with the topic "System" and takes [open("path")].
+    void EnableShellOpen();
+    // Hands a file to open to a running instance of this program; true
+    // when one took it (this one then has nothing more to do).
+    bool PassToRunningInstance(const std::string& path);
+    // Carries out execute strings: [open("path")], one or more.
+    virtual bool OnDDECommand(const std::string& command);
+    // Whether `command` is one OnDDECommand understands; the paths of its
+    // open commands go to `paths` when given.
+    static bool IsDDECommand(const std::string& command, std::vector<std::string>* paths = nullptr);
+
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
+
+    // The help file: the program's path with the extension ".chm".
+    std::string GetHelpFilePath() const;
+    // Help, help topics, context help and default help: opens the help
+    // file when there is one, and does nothing when there is none.
+    void OnHelp();
 
     HINSTANCE m_hInstance;
     CWnd* m_pMainWnd = nullptr;
@@ -64,12 +83,17 @@ public:
 
 protected:
     void OnFileNew();
+    // Set by InitInstance once start-up has succeeded; a program whose
+    // start-up failed writes nothing to its profile at exit.
+    bool m_bStartedUp = false;
+
     void OnFileOpen();
     void OnAppExit();
 
 private:
     static const CCommandEntry<CWinApp> s_commands[];
 
+    CDdeServer m_ddeServer;
     std::vector<std::string> m_recentFiles;
     UINT m_nMaxRecent = 0;
 };

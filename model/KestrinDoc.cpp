@@ -38,7 +38,7 @@ CKestrinDoc::~CKestrinDoc()
 
 URLItem* CKestrinDoc::AddURL(const char* url)
 {
-    if (!url || m_byURL.count(url))
+    if (!IsListableURL(url) || m_byURL.count(url))
         return nullptr;
     auto* item = new URLItem(url);
     item->m_nIndex = static_cast<int>(m_items.size());
@@ -284,16 +284,67 @@ BOOL CKestrinDoc::CanCloseFrame(CFrameWnd*)
     return TRUE;
 }
 
+namespace {
+
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// Text after a UTF-8 byte-order mark, in the ANSI code page. A line that
+// holds characters the code page has not becomes "?" (text, but no URL).
+// False when the bytes are not UTF-8 at all.
+bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
+{
+    out.clear();
+    size_t start = 0;
+    while (start <= utf8.size()) {
+        size_t end = utf8.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = utf8.size();
+        const std::string line = utf8.substr(start, end - start);
+        if (!line.empty()) {
+            const int wn = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
+                                                 static_cast<int>(line.size()), nullptr, 0);
+            if (wn <= 0)
+                return false;
+            std::wstring wide(wn, L'\0');
+            ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
+                                  static_cast<int>(line.size()), &wide[0], wn);
+            BOOL lost = FALSE;
+            const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
+                                                nullptr, 0, nullptr, &lost);
+            std::string ansi(n > 0 ? n : 0, '\0');
+            if (n > 0)
+                ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
+                                      &ansi[0], n, nullptr, &lost);
+            // A line the code page cannot hold stays text, but no URL.
+            out += lost ? std::string("?") : ansi;
+        }
+        if (end < utf8.size())
+            out += utf8[end];
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CKestrinDoc::IsListableURL(const char* url)
+{
+    return ListFile::IsListableURL(url);
+}
+
 bool CKestrinDoc::LoadContents(const std::string& data)
 {
-    std::vector<std::string> lines;
-    if (!ListFile::Lines(data, lines)) {
+    std::string text;
+    std::vector<std::string> urls;
+    const bool utf8 = data.compare(0, 3, kUtf8Mark) == 0;
+    if ((utf8 && !Utf8ToAnsiLines(data.substr(3), text)) ||
+        !ListFile::Read(utf8 ? text : data, urls)) {
         AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
         return false;
     }
     DeleteContents();
-    for (const std::string& line : lines)
-        AddURL(line.c_str());
+    for (const std::string& url : urls)
+        AddURL(url.c_str());
     return true;
 }
 

@@ -30,8 +30,12 @@ public:
     static CKestrinDoc* GetDoc() { return s_pDoc; }
 
     // Adds a URL at the end of the list; null when exactly this URL is
-    // listed already.
+    // listed already, or when it is no URL a list can hold (see below).
     URLItem* AddURL(const char* url);
+    // An absolute URL (scheme, colon, something) without control
+    // characters and without blanks at either end: what every road into
+    // the list accepts, and what a list file line gives back.
+    static bool IsListableURL(const char* url);
     // Deletes the item at `index`; FALSE while it is downloading.
     BOOL RemoveItem(int index);
     // Deletes the items at `indexes` (ascending) in one pass, except the
@@ -77,6 +81,10 @@ public:
 
 protected:
     // A list file holds the URLs, one per line (CR LF), in list order.
+    // Reading takes every line (CR LF, LF or CR) that is an absolute URL;
+    // a file of binary data, or of text without any URL, is refused with a
+    // message and the list stays as it was. A UTF-8 byte-order mark makes
+    // the file UTF-8.
     bool LoadContents(const std::string& data) override;
     std::string SaveContents() const override;
 

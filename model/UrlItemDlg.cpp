@@ -1,5 +1,7 @@
 #include "UrlItemDlg.h"
 #include "URLItem.h"
+#include <shlwapi.h>
+#include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../framework/FileDialog.h"
 #include "../framework/MessageBox.h"
@@ -37,9 +39,14 @@ void CUrlItemDlg::OnMarkUnread()
 
 void CUrlItemDlg::OnChangeDestination()
 {
+    // A relative name lies in the download folder, whatever the process's
+    // current directory is at the moment.
+    std::string path = m_pItem->m_strFileName;
+    if (::PathIsRelativeA(path.c_str()) && !theApp.m_strCurrentDirectory.empty())
+        path = theApp.m_strCurrentDirectory + "\\" + path;
     char full[MAX_PATH] = "";
     char* name = nullptr;
-    const DWORD n = ::GetFullPathNameA(m_pItem->m_strFileName.c_str(), MAX_PATH, full, &name);
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, &name);
     CFileDialog dlg(false, nullptr, (n && n < MAX_PATH && name) ? name : "",
                     OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr, m_hWnd);
     if (n && n < MAX_PATH && name && name > full) {

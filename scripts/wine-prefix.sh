@@ -32,3 +32,10 @@ if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+# Wine draws the caption buttons and scroll arrows with its Marlett font
+# (package fonts-wine), but does not look for it where the package puts it:
+# without a copy in the prefix they show as "0 1 r".
+fonts_="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts_" ] && [ ! -f "$fonts_/marlett.ttf" ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts_/"
+fi

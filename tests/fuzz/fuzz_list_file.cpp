@@ -1,5 +1,6 @@
-// The list-file reader over any bytes: either refused as not text, or
-// lines without line ends or control bytes.
+// The list-file reader over any bytes: either refused, or URLs that every
+// road into the list accepts, each found in the text, no more bytes in all
+// than the text holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,15 +11,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines;
-    const bool ok = ListFile::Lines(text, lines);
-    if (!ok && !lines.empty())
+    std::vector<std::string> urls;
+    const bool ok = ListFile::Read(text, urls);
+    if (!ok && !urls.empty())
         std::abort();
     size_t total = 0;
-    for (const std::string& line : lines) {
-        if (line.empty() || line.find('\n') != std::string::npos)
+    for (const std::string& url : urls) {
+        if (!ListFile::IsListableURL(url.c_str()) || text.find(url) == std::string::npos)
             std::abort();
-        total += line.size();
+        total += url.size();
     }
     if (total > size)
         std::abort();
