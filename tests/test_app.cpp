@@ -476,22 +476,31 @@ TEST_CASE("control characters never reach the list: command line, paste, drop, l
     REQUIRE(test::StartApp({list}));
     CHECK(Urls() == (std::vector<std::string>{"http://h/cmd-ok", "http://h/cmd-cr"}));
 
+    // Pasted text is split into lines at LF, CR LF or a lone CR: the line
+    // before a CR is a URL of its own, what follows it is no URL. A drop's
+    // URL format is one URL, taken whole or not at all.
     struct {
         const char* road;
         std::function<void()> offer;
+        size_t added;
     } roads[] = {
-        {"paste, CR", [] { PutTextOnClipboard(L"http://h/paste\rX-Injected: 1"); Command(ID_EDIT_PASTE); }},
-        {"paste, TAB", [] { PutTextOnClipboard(L"http://h/paste\tb"); Command(ID_EDIT_PASTE); }},
-        {"paste, escape", [] { PutTextOnClipboard(L"http://h/paste\x1b[2J"); Command(ID_EDIT_PASTE); }},
-        {"drop, CR LF", [] { DropURLText("http://h/drop\r\nX-Injected: 1"); }},
-        {"drop, LF", [] { DropURLText("http://h/drop\nHost: elsewhere"); }},
-        {"drop, TAB", [] { DropURLText("http://h/drop\tb"); }},
-        {"drop, bell", [] { DropURLText("http://h/drop\x07"); }},
+        {"paste, CR", [] { PutTextOnClipboard(L"http://h/paste\rX-Injected: 1"); Command(ID_EDIT_PASTE); }, 1},
+        {"paste, TAB", [] { PutTextOnClipboard(L"http://h/paste-tab\tb"); Command(ID_EDIT_PASTE); }, 0},
+        {"paste, escape", [] { PutTextOnClipboard(L"http://h/paste-esc\x1b[2J"); Command(ID_EDIT_PASTE); }, 0},
+        {"drop, CR LF", [] { DropURLText("http://h/drop\r\nX-Injected: 1"); }, 0},
+        {"drop, LF", [] { DropURLText("http://h/drop\nHost: elsewhere"); }, 0},
+        {"drop, TAB", [] { DropURLText("http://h/drop\tb"); }, 0},
+        {"drop, bell", [] { DropURLText("http://h/drop\x07"); }, 0},
     };
+    size_t rows = Urls().size();
     for (const auto& r : roads) {
         r.offer();
-        if (!CHECK_EQ(Urls().size(), 2u))
+        rows += r.added;
+        if (!CHECK_EQ(Urls().size(), rows))
             std::printf("      road: %s\n", r.road);
+        for (const std::string& u : Urls())
+            CHECK(!HasControlByte(u));
+        rows = Urls().size();
     }
     // The same roads still take a clean URL.
     PutTextOnClipboard(L"http://h/paste-ok");
