@@ -83,6 +83,10 @@ void CMainFrame::OnClose()
         if (CDownloadParentDlg* dlg = doc->GetProgressDialog())
             dlg->BeginClose();
     if (g_threadGroup.IsEmpty()) {
+        // The list is emptied and destroyed next: nothing is drawn again.
+        ShowWindow(SW_HIDE);
+        if (m_pViewActive && m_pViewActive->m_hWnd)
+            m_pViewActive->SendMessage(WM_SETREDRAW, FALSE);
         CFrameWnd::OnClose();
         return;
     }

@@ -146,7 +146,7 @@ BOOL CDownloadChildDlg::StartNextItem()
         if (!item)
             return FALSE;
         std::string claim = CDownloadParentDlg::TargetKey(folder, item->m_strFileName);
-        if (!parent->ClaimTarget(claim)) {
+        if (!parent->ClaimTarget(claim, item)) {
             // Another item of this batch has that file: it is not written twice.
             TransferFailure same;
             same.kind = TransferFailure::SAME_FILE;

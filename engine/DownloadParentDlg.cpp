@@ -195,9 +195,11 @@ void CDownloadParentDlg::NoteOutcome(unsigned char state)
         ++m_nCancelled;
 }
 
-bool CDownloadParentDlg::ClaimTarget(const std::string& key)
+bool CDownloadParentDlg::ClaimTarget(const std::string& key, const URLItem* item)
 {
-    return m_claims.insert(key).second;
+    // An item fetched again in the same batch (marked unread meanwhile)
+    // may write its own file again.
+    return m_claims.emplace(key, item).first->second == item;
 }
 
 void CDownloadParentDlg::ReleaseTarget(const std::string& key)

@@ -1,10 +1,11 @@
 #pragma once
-#include <set>
+#include <map>
 #include <string>
 #include "../framework/Dialog.h"
 
 class CDownloadChildDlg;
 class CKestrinDoc;
+class URLItem;
 
 // The progress window of a batch download ("ダウンロード"). It lives as long
 // as the program, hidden while no batch runs. A batch runs in at most two
@@ -35,8 +36,8 @@ public:
 
     // One file per item: the first item of a batch to start on a file
     // claims it, and keeps it once completed; the claim goes when that
-    // transfer fails or is cancelled. False when the file is claimed.
-    bool ClaimTarget(const std::string& key);
+    // transfer fails or is cancelled. False when another item holds it.
+    bool ClaimTarget(const std::string& key, const URLItem* item);
     void ReleaseTarget(const std::string& key);
     // The file an item's name stands for, resolved against `folder`, in
     // the form the file system compares names (upper case, no trailing
@@ -79,7 +80,7 @@ private:
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
 
-    std::set<std::string> m_claims;
+    std::map<std::string, const URLItem*> m_claims;
     int m_nDone = 0;
     int m_nFailed = 0;
     int m_nCancelled = 0;
