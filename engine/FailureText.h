@@ -2,9 +2,6 @@
 #include <windows.h>
 #include <string>
 #include <vector>
-// The system's headers define HOST_NOT_FOUND (a sockets error code) as a
-// macro; here it is the name of a failure kind.
-#undef HOST_NOT_FOUND
 #include "TransferFailure.h"
 
 // What the user is told about a failed download: one line from the string
