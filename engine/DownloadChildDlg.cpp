@@ -176,6 +176,7 @@ BOOL CDownloadChildDlg::StartNextItem()
             // Refused because the worker is stopping: the item stays unread.
             return FALSE;
         }
+        item->m_bTransferStarted = true;
         item->SetState(item->m_state | ITEM_DOWNLOADING);
         return TRUE;
     }

@@ -99,6 +99,14 @@ int CKestrinDoc::IndexOf(const URLItem* item) const
     return item->m_nIndex;
 }
 
+void CKestrinDoc::RemovePartialOf(const URLItem* item)
+{
+    // Only a transfer of this run can have left one; the others cost no
+    // look at the disk, which matters when 100,000 rows go at once.
+    if (item->m_bTransferStarted)
+        CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
+}
+
 BOOL CKestrinDoc::RemoveItem(int index)
 {
     URLItem* item = m_items[index];
@@ -107,7 +115,7 @@ BOOL CKestrinDoc::RemoveItem(int index)
     ForgetItem(item);
     m_items.erase(m_items.begin() + index);
     Renumber(index);
-    CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
+    RemovePartialOf(item);
     delete item;
     return TRUE;
 }
@@ -137,7 +145,7 @@ int CKestrinDoc::RemoveItems(const std::vector<int>& indexes, std::vector<int>* 
         }
         if (remove) {
             ForgetItem(item);
-            CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
+            RemovePartialOf(item);
             delete item;
             ++removed;
         } else {
@@ -260,7 +268,7 @@ void CKestrinDoc::DeleteContents()
     if (CKestrinView* view = GetListView())
         view->RemoveAllRows();
     for (URLItem* item : m_items) {
-        CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
+        RemovePartialOf(item);
         delete item;
     }
     m_items.clear();

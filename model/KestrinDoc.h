@@ -96,6 +96,8 @@ private:
 
     static const CCommandEntry<CKestrinDoc> s_commands[];
     void ForgetItem(URLItem* item);
+    // Deletes what an unfinished transfer of `item` left beside its target.
+    static void RemovePartialOf(const URLItem* item);
     // Gives the items from `from` on their positions again.
     void Renumber(size_t from);
     void CountPending(URLItem* item, bool pending);

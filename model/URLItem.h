@@ -42,6 +42,9 @@ public:
     // The user chose m_strFileName (an absolute path) in the properties
     // dialog; a name derived from the URL must stay in the download folder.
     bool m_bPathChosen = false;
+    // A transfer of the item was started in this run, so a partial file of
+    // it may lie beside its target.
+    bool m_bTransferStarted = false;
     // Why the last download failed, in the user's words; empty unless the
     // item is in error.
     std::string m_strFailure;

@@ -792,6 +792,7 @@ TEST_CASE("partial files of items that leave the list are removed; other files s
             REQUIRE(item != nullptr);
             CHECK_EQ(item->m_strFileName, folder + "\\" + name);
             REQUIRE(worker.Start(url, item->m_strFileName));
+            item->m_bTransferStarted = true;   // as a progress panel marks it
             CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
         }
         worker.Finish();
