@@ -239,7 +239,12 @@ private:
     std::string m_strUrl;
     std::string m_strValidator;
     long long m_nResume = 0;
-    bool m_bRecorded = false;
+    bool m_bKeep = false;           // a validator is known: keep the bytes on failure
+    bool m_bRecordOnDisk = false;   // the record file lies beside the partial file
+    bool m_bRecordStale = false;    // ... but names another validator
+
+    // Writes the record of the bytes kept; false when it cannot.
+    bool WriteRecord();
 };
 
 TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
@@ -284,8 +289,9 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
         record.back() == '\n') {
         m_strValidator = record.substr(expected.size(), record.size() - expected.size() - 1);
         m_nResume = size.QuadPart;
-        m_bRecorded = true;
+        m_bKeep = true;
     }
+    m_bRecordOnDisk = h != INVALID_HANDLE_VALUE;
     return TransferFailure::NONE;
 }
 
@@ -311,27 +317,37 @@ bool CDownloadThread::TargetFile::Record(const std::string& validator)
         DropRecord();
         return true;
     }
-    if (m_bRecorded && validator == m_strValidator)
-        return true;
-    const std::string text = std::string(kRecordMagic) + "\n" + m_strUrl + "\n" + validator + "\n";
+    // Written only if the bytes are kept: a download that completes, the
+    // usual case, costs no record file.
+    if (!m_bKeep || validator != m_strValidator)
+        m_bRecordStale = true;
+    m_strValidator = validator;
+    m_bKeep = true;
+    return true;
+}
+
+bool CDownloadThread::TargetFile::WriteRecord()
+{
+    const std::string text = std::string(kRecordMagic) + "\n" + m_strUrl + "\n" + m_strValidator + "\n";
     HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
+    m_bRecordOnDisk = true;
     DWORD written = 0;
     const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                     written == text.size();
     ::CloseHandle(h);
-    m_strValidator = validator;
-    m_bRecorded = ok;
     return ok;
 }
 
 void CDownloadThread::TargetFile::DropRecord()
 {
-    if (m_bRecorded || !m_strRecord.empty())
+    if (m_bRecordOnDisk)
         ::DeleteFileA(m_strRecord.c_str());
-    m_bRecorded = false;
+    m_bRecordOnDisk = false;
+    m_bRecordStale = false;
+    m_bKeep = false;
 }
 
 bool CDownloadThread::TargetFile::Commit()
@@ -357,7 +373,9 @@ void CDownloadThread::TargetFile::Close()
         m_hFile = INVALID_HANDLE_VALUE;
     }
     if (!m_strPartial.empty()) {
-        if (!m_bRecorded || size.QuadPart <= 0) {
+        const bool keep = m_bKeep && size.QuadPart > 0 &&
+                          ((m_bRecordOnDisk && !m_bRecordStale) || WriteRecord());
+        if (!keep) {
             ::DeleteFileA(m_strPartial.c_str());
             DropRecord();
         }

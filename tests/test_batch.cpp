@@ -862,3 +862,32 @@ TEST_CASE("names are one file the way the file system compares them")
         CHECK_EQ(same, c.same);
     }
 }
+
+TEST_CASE("files land in the folder the bar shows when the transfer starts, wherever the current directory goes")
+{
+    Session session;
+    REQUIRE(session.ok);
+    TempDir second;
+    for (int i = 0; i < 4; ++i)
+        Doc()->AddURL(HttpUrl("/slow/20000/800/folder" + std::to_string(i) + ".bin" + Unique()).c_str());
+    Command(ID_BATCH_DOWNLOAD);
+    // The first two items are under way in the first folder; then the folder
+    // bar changes, and a file dialog would move the current directory away.
+    CHECK(PumpUntil([] { return Doc()->GetItem(0)->IsDownloading() && Doc()->GetItem(1)->IsDownloading(); }));
+    theApp.SetCurrentFolder(second.Path().c_str());
+    ::SetCurrentDirectoryA("C:\\");
+
+    Watch watch;
+    CHECK(watch.RunUntilIdle());
+    for (int i = 0; i < 4; ++i) {
+        const URLItem* item = Doc()->GetItem(i);
+        CHECK_EQ(StateText(i), Ansi("完了"));
+        const TempDir& folder = i < 2 ? session.dir : second;
+        const TempDir& other = i < 2 ? second : session.dir;
+        std::string bytes;
+        CHECK(ReadFileBytes(folder.File(item->m_strFileName), bytes));
+        CHECK(bytes == Pattern(20000));
+        CHECK(!ReadFileBytes(other.File(item->m_strFileName), bytes));
+        CHECK(!ReadFileBytes("C:\\" + item->m_strFileName, bytes));
+    }
+}
