@@ -24,6 +24,8 @@
 #include "view/ClipFormats.h"
 #include "view/KestrinView.h"
 
+using namespace test;
+
 using test::Ansi;
 
 namespace {
@@ -407,30 +409,6 @@ RegValues Registry()
     return values;
 }
 
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
-
-std::vector<std::string> Urls()
-{
-    std::vector<std::string> urls;
-    for (int i = 0; i < CKestrinDoc::GetDoc()->GetItemCount(); ++i)
-        urls.push_back(CKestrinDoc::GetDoc()->GetItem(i)->m_strURL);
-    return urls;
-}
-
-void PutTextOnClipboard(const std::wstring& text)
-{
-    REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
-    ::EmptyClipboard();
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(::GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    ::GlobalUnlock(block);
-    ::SetClipboardData(CF_UNICODETEXT, block);
-    ::CloseClipboard();
-}
-
 // Drops data offering `text` under the browser's URL format on the list,
 // through the view's drop target as the system calls it.
 void DropURLText(const std::string& text)
@@ -474,7 +452,7 @@ TEST_CASE("control characters never reach the list: command line, paste, drop, l
     REQUIRE(test::WriteFileBytes(list, "http://h/cmd-ok\r\nhttp://h/cmd\tX-Injected: 1\r\n"
                                        "http://h/cmd-cr\rX-Injected: 1\r\n"));
     REQUIRE(test::StartApp({list}));
-    CHECK(Urls() == (std::vector<std::string>{"http://h/cmd-ok", "http://h/cmd-cr"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/cmd-ok", "http://h/cmd-cr"}));
 
     // Pasted text is split into lines at LF, CR LF or a lone CR: the line
     // before a CR is a URL of its own, what follows it is no URL. A drop's
@@ -492,15 +470,15 @@ TEST_CASE("control characters never reach the list: command line, paste, drop, l
         {"drop, TAB", [] { DropURLText("http://h/drop\tb"); }, 0},
         {"drop, bell", [] { DropURLText("http://h/drop\x07"); }, 0},
     };
-    size_t rows = Urls().size();
+    size_t rows = ListedUrls().size();
     for (const auto& r : roads) {
         r.offer();
         rows += r.added;
-        if (!CHECK_EQ(Urls().size(), rows))
+        if (!CHECK_EQ(ListedUrls().size(), rows))
             std::printf("      road: %s\n", r.road);
-        for (const std::string& u : Urls())
+        for (const std::string& u : ListedUrls())
             CHECK(!HasControlByte(u));
-        rows = Urls().size();
+        rows = ListedUrls().size();
     }
     // The same roads still take a clean URL.
     PutTextOnClipboard(L"http://h/paste-ok");
@@ -511,7 +489,7 @@ TEST_CASE("control characters never reach the list: command line, paste, drop, l
     REQUIRE(test::WriteFileBytes(second, "http://h/file-ok\r\nhttp://h/file\tb\r\n"));
     CKestrinDoc::GetDoc()->SetModifiedFlag(false);
     CHECK(theApp.OpenDocumentFile(second.c_str()) != nullptr);
-    CHECK(Urls() == std::vector<std::string>{"http://h/file-ok"});
+    CHECK(ListedUrls() == std::vector<std::string>{"http://h/file-ok"});
     // Other control bytes make it no list file at all.
     const std::string third = dir.File("third.kst");
     REQUIRE(test::WriteFileBytes(third, "http://h/file-2\r\nhttp://h/\x01\r\n"));
@@ -520,8 +498,8 @@ TEST_CASE("control characters never reach the list: command line, paste, drop, l
         CHECK(theApp.OpenDocumentFile(third.c_str()) == nullptr);
         CHECK_EQ(boxes.Texts().size(), 1u);
     }
-    CHECK(Urls() == std::vector<std::string>{"http://h/file-ok"});
-    for (const std::string& u : Urls())
+    CHECK(ListedUrls() == std::vector<std::string>{"http://h/file-ok"});
+    for (const std::string& u : ListedUrls())
         CHECK(!HasControlByte(u));
     test::CloseApp();
     ::SetCurrentDirectoryA("C:\\");
@@ -542,7 +520,7 @@ TEST_CASE("a text file without URLs dropped on the window is refused and the lis
     test::MessageBoxWatcher boxes;
     DropFile(prose);
     DropFile(binary);
-    CHECK(Urls() == (std::vector<std::string>{"http://h/keep1", "http://h/keep2"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/keep1", "http://h/keep2"}));
     CHECK_EQ(Rows().size(), 2u);
     const auto texts = boxes.Texts();
     REQUIRE(texts.size() == 2u);
@@ -1025,7 +1003,7 @@ TEST_CASE("file dialogs leave the current directory; the folder chooser yields t
             std::printf("      case: %s\n", c.name);
     }
     CHECK(test::FileExists(other.File("saved.kst")));
-    CHECK(Urls() == std::vector<std::string>{"http://h/a/1.zip"});
+    CHECK(ListedUrls() == std::vector<std::string>{"http://h/a/1.zip"});
     test::CloseApp();
     ::SetCurrentDirectoryA("C:\\");
 }

@@ -35,11 +35,6 @@ std::string StateText(int row)
     return View()->GetListCtrl().GetItemText(row, 1);
 }
 
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
-
 bool Enabled(UINT id)
 {
     auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());

@@ -23,6 +23,8 @@
 #include "view/KestrinView.h"
 #include "view/UrlImporter.h"
 
+using namespace test;
+
 namespace {
 
 // How a hostile data object answers GetData for one format.
@@ -210,30 +212,6 @@ std::string Count(DWORD n)
     return std::string(reinterpret_cast<const char*>(&n), 4);
 }
 
-std::vector<std::string> Urls()
-{
-    std::vector<std::string> urls;
-    for (int i = 0; i < CKestrinDoc::GetDoc()->GetItemCount(); ++i)
-        urls.push_back(CKestrinDoc::GetDoc()->GetItem(i)->m_strURL);
-    return urls;
-}
-
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
-
-void PutText(const std::string& text)
-{
-    REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
-    ::EmptyClipboard();
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    std::memcpy(::GlobalLock(block), text.c_str(), text.size() + 1);
-    ::GlobalUnlock(block);
-    ::SetClipboardData(CF_TEXT, block);
-    ::CloseClipboard();
-}
-
 void PutRawBlock(UINT cf, const std::string& bytes)
 {
     REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
@@ -325,7 +303,7 @@ TEST_CASE("malformed drop lists and empty successes add nothing, by paste and by
                 Command(ID_EDIT_PASTE);
                 ::OleSetClipboard(nullptr);
             }
-            if (Urls() != std::vector<std::string>{"http://h/before"})
+            if (ListedUrls() != std::vector<std::string>{"http://h/before"})
                 test::Fail(__FILE__, __LINE__, std::string(r.what) + (road ? " (paste)" : " (drop)") + ": the list changed");
             CHECK(::GetTickCount() - start < 5000);
             CHECK(::IsWindow(AfxGetMainWndHandle()));
@@ -340,14 +318,14 @@ TEST_CASE("malformed drop lists and empty successes add nothing, by paste and by
     Command(ID_EDIT_PASTE);
     PutRawBlock(CF_HDROP, DropBlock(0x7FFFFFF0u, true, ""));
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == std::vector<std::string>{"http://h/before"});
+    CHECK(ListedUrls() == std::vector<std::string>{"http://h/before"});
 
     // A stream that claims more than it read: only what it read counts.
     HostileData boasting;
     boasting.Offer(fgd, Answer::Bytes, Count(1) + std::string(332, '\0'))
         .Offer(contents, Answer::Boasting, Shortcut("http://h/boasted"), 0);
     DropOnView(&boasting);
-    CHECK(Urls() == (std::vector<std::string>{"http://h/before", "http://h/boasted"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/before", "http://h/boasted"}));
 
     // The next good paste and drop work.
     PutRawBlock(CF_HDROP, DropBlock(sizeof(DROPFILES), false, good + '\0' + '\0'));
@@ -355,7 +333,7 @@ TEST_CASE("malformed drop lists and empty successes add nothing, by paste and by
     HostileData link;
     link.Offer(url, Answer::Bytes, std::string("http://h/after") + '\0');
     DropOnView(&link);
-    CHECK(Urls() == (std::vector<std::string>{"http://h/before", "http://h/boasted", "http://h/from-file",
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/before", "http://h/boasted", "http://h/from-file",
                                               "http://h/after"}));
     CHECK(HeapsValid());
     test::CloseApp();
@@ -417,7 +395,7 @@ TEST_CASE("dropped paths are read only when they name a local regular file")
     const DWORD start = ::GetTickCount();
     DropOnView(&drop);
     CHECK(::GetTickCount() - start < 5000);
-    CHECK(Urls() == std::vector<std::string>{"http://h/ok"});
+    CHECK(ListedUrls() == std::vector<std::string>{"http://h/ok"});
     ::WaitForSingleObject(releaser, 30000);
     ::CloseHandle(releaser);
     ::CloseHandle(pipe);
@@ -438,10 +416,10 @@ TEST_CASE("pasted text: every URL once, in order, whatever its line ends; 50,000
         {"mixed", "http://h/h\r\n\rhttp://h/i\n\r\nhttp://h/j\r"},
     };
     for (const Row& r : rows) {
-        PutText(r.text);
+        PutTextOnClipboard(r.text);
         Command(ID_EDIT_PASTE);
     }
-    CHECK(Urls() == (std::vector<std::string>{"http://h/a", "http://h/b", "http://h/c", "http://h/d", "http://h/e",
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/a", "http://h/b", "http://h/c", "http://h/d", "http://h/e",
                                               "http://h/f", "http://h/g", "http://h/h", "http://h/i", "http://h/j"}));
 
     CKestrinDoc::GetDoc()->SetModifiedFlag(false);
@@ -453,7 +431,7 @@ TEST_CASE("pasted text: every URL once, in order, whatever its line ends; 50,000
         text += "http://example.com/file/" + std::to_string(i) + ".zip" + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
     // and each of them a second time: still one row each
     text += text;
-    PutText(text);
+    PutTextOnClipboard(text);
     const DWORD t0 = ::GetTickCount();
     {
         std::vector<std::string> got = UrlImporter::UrlLinesOf(std::wstring(text.begin(), text.end()));
@@ -549,7 +527,7 @@ TEST_CASE("rows copied in an earlier run are pasted after a restart")
 
     REQUIRE(test::StartApp());
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == (std::vector<std::string>{"http://h/one.zip", "ftp://h/two.tgz"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/one.zip", "ftp://h/two.tgz"}));
 
     // One row: its URL, as a URL.
     test::SelectRows({1});
@@ -557,7 +535,7 @@ TEST_CASE("rows copied in an earlier run are pasted after a restart")
     test::CloseApp();
     REQUIRE(test::StartApp());
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == std::vector<std::string>{"ftp://h/two.tgz"});
+    CHECK(ListedUrls() == std::vector<std::string>{"ftp://h/two.tgz"});
     test::CloseApp();
 }
 

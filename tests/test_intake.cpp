@@ -21,6 +21,8 @@
 #include "view/ShortcutExport.h"
 #include "view/UrlImporter.h"
 
+using namespace test;
+
 using test::Ansi;
 
 namespace {
@@ -423,30 +425,6 @@ namespace {
 CKestrinView* View() { return CKestrinDoc::GetDoc()->GetListView(); }
 
 
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
-
-std::vector<std::string> Urls()
-{
-    std::vector<std::string> urls;
-    for (int i = 0; i < CKestrinDoc::GetDoc()->GetItemCount(); ++i)
-        urls.push_back(CKestrinDoc::GetDoc()->GetItem(i)->m_strURL);
-    return urls;
-}
-
-void PutTextOnClipboard(const std::wstring& text)
-{
-    REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
-    ::EmptyClipboard();
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    std::memcpy(::GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    ::GlobalUnlock(block);
-    ::SetClipboardData(CF_UNICODETEXT, block);
-    ::CloseClipboard();
-}
-
 } // namespace
 
 TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind")
@@ -475,16 +453,16 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
     // Cut row 4 (Japanese): the row goes, the clipboard keeps it.
     test::SelectRows({3});
     Command(ID_EDIT_CUT);
-    CHECK(Urls() == (std::vector<std::string>{"http://h/1", "http://h/2.zip", "http://h/3", "http://h/5"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/1", "http://h/2.zip", "http://h/3", "http://h/5"}));
 
     // A new list, then paste: the cut URL comes back.
     doc->SetModifiedFlag(false);
     Command(ID_FILE_NEW);
-    CHECK(Urls().empty());
+    CHECK(ListedUrls().empty());
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == std::vector<std::string>{japanese});
+    CHECK(ListedUrls() == std::vector<std::string>{japanese});
     Command(ID_EDIT_PASTE);   // already listed: nothing more
-    CHECK_EQ(Urls().size(), 1u);
+    CHECK_EQ(ListedUrls().size(), 1u);
 
     // Copy two rows and paste them into a fresh list: both, in order.
     doc->AddURL("http://h/a");
@@ -493,7 +471,7 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
     doc->SetModifiedFlag(false);
     Command(ID_FILE_NEW);
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == (std::vector<std::string>{japanese, "http://h/a"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{japanese, "http://h/a"}));
 
     // Text from a browser's address bar, prose, several lines.
     PutTextOnClipboard(L"https://example.com/a.zip");
@@ -502,7 +480,7 @@ TEST_CASE("copy and paste through the real clipboard; cut leaves the data behind
     Command(ID_EDIT_PASTE);
     PutTextOnClipboard(L"http://h/x1\r\nhttp://h/x2\r\nhttp://h/x1\r\n");
     Command(ID_EDIT_PASTE);
-    CHECK(Urls() == (std::vector<std::string>{japanese, "http://h/a", "https://example.com/a.zip",
+    CHECK(ListedUrls() == (std::vector<std::string>{japanese, "http://h/a", "https://example.com/a.zip",
                                               "http://h/x1", "http://h/x2"}));
     test::CloseApp();
 }
@@ -544,7 +522,7 @@ TEST_CASE("drop effects follow the keys, within what the source allows; own rows
     effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     CHECK_EQ(target->Drop(link.m_source, 0, where, &effect), S_OK);
     CHECK_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
-    CHECK(Urls() == (std::vector<std::string>{"http://h/existing", "http://h/dropped"}));
+    CHECK(ListedUrls() == (std::vector<std::string>{"http://h/existing", "http://h/dropped"}));
 
     // While its own drag runs, the view refuses the drop: nothing is added,
     // and the source is told nothing moved.
@@ -560,6 +538,6 @@ TEST_CASE("drop effects follow the keys, within what the source allows; own rows
     target->Drop(own.m_source, 0, where, &effect);
     CHECK_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     view->m_bDragging = 0;
-    CHECK_EQ(Urls().size(), 2u);
+    CHECK_EQ(ListedUrls().size(), 2u);
     test::CloseApp();
 }

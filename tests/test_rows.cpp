@@ -15,6 +15,8 @@
 #include "model/URLItem.h"
 #include "view/KestrinView.h"
 
+using namespace test;
+
 using test::Ansi;
 
 namespace {
@@ -35,11 +37,6 @@ std::vector<std::string> Urls(const CKestrinDoc& doc)
 CKestrinDoc* Doc() { return CKestrinDoc::GetDoc(); }
 CKestrinView* View() { return Doc()->GetListView(); }
 CListCtrl List() { return View()->GetListCtrl(); }
-
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
 
 std::vector<int> SelectedRows()
 {
@@ -82,17 +79,6 @@ bool TopRowDrawn()
     }
     ::ReleaseDC(view, dc);
     return redPixels == 0 && darkPixels > 0;
-}
-
-void PutTextOnClipboard(const std::string& text)
-{
-    REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
-    ::EmptyClipboard();
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    std::memcpy(::GlobalLock(block), text.c_str(), text.size() + 1);
-    ::GlobalUnlock(block);
-    ::SetClipboardData(CF_TEXT, block);
-    ::CloseClipboard();
 }
 
 } // namespace

@@ -41,11 +41,6 @@ std::string Text(HWND wnd, int id)
 
 std::string Shown(int id) { return Text(TimerWnd(), id); }
 
-void Command(UINT id)
-{
-    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
-}
-
 bool Enabled(UINT id)
 {
     auto* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());

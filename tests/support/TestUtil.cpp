@@ -1,4 +1,6 @@
 #include "TestUtil.h"
+#include "Test.h"
+#include <cstring>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include "app/KestrinApp.h"
@@ -8,6 +10,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Wnd.h"
 #include "model/KestrinDoc.h"
+#include "model/URLItem.h"
 #include "view/KestrinView.h"
 
 namespace test {
@@ -259,6 +262,49 @@ bool ReadFileBytes(const std::string& path, std::string& data)
 bool FileExists(const std::string& path)
 {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace test
+
+namespace test {
+
+void Command(UINT id)
+{
+    ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, id, 0);
+}
+
+std::vector<std::string> ListedUrls()
+{
+    std::vector<std::string> urls;
+    const CKestrinDoc* doc = CKestrinDoc::GetDoc();
+    for (int i = 0; doc && i < doc->GetItemCount(); ++i)
+        urls.push_back(doc->GetItem(i)->m_strURL);
+    return urls;
+}
+
+namespace {
+
+void PutBytesOnClipboard(UINT format, const void* data, size_t size)
+{
+    REQUIRE(::OpenClipboard(AfxGetMainWndHandle()));
+    ::EmptyClipboard();
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    std::memcpy(::GlobalLock(block), data, size);
+    ::GlobalUnlock(block);
+    ::SetClipboardData(format, block);
+    ::CloseClipboard();
+}
+
+} // namespace
+
+void PutTextOnClipboard(const std::wstring& text)
+{
+    PutBytesOnClipboard(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+void PutTextOnClipboard(const std::string& text)
+{
+    PutBytesOnClipboard(CF_TEXT, text.c_str(), text.size() + 1);
 }
 
 } // namespace test

@@ -60,6 +60,15 @@ private:
     std::string m_path;
 };
 
+// Sends command `id` to the main window, as a menu choice would.
+void Command(UINT id);
+// The URLs of the live document's items, in list order.
+std::vector<std::string> ListedUrls();
+// Puts `text` on the clipboard as its only format: CF_UNICODETEXT for wide
+// text, CF_TEXT for ANSI text.
+void PutTextOnClipboard(const std::wstring& text);
+void PutTextOnClipboard(const std::string& text);
+
 // Selects exactly `rows` of the program's list view.
 void SelectRows(const std::vector<int>& rows);
 
