@@ -17,7 +17,15 @@ if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
     flock 9
     if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
       echo "wine-prefix: creating $WINEPREFIX (about half a minute)" >&2
-      "$KESTRIN_WINE" wineboot -i >/dev/null 2>&1
+      # 64-bit Wine on a kernel without 32-bit support reports its failed
+      # 32-bit helpers in the exit status of the first boot; what counts is
+      # that the prefix exists afterwards.
+      "$KESTRIN_WINE" wineboot -i >/dev/null 2>&1 || true
+      wineserver -w || true
+      if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-prefix: Wine could not create $WINEPREFIX" >&2
+        exit 1
+      fi
       # Dialogs ask for the Japanese UI fonts by name; point them at IPA.
       key='HKCU\Software\Wine\Fonts\Replacements'
       for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2'; do
@@ -27,7 +35,7 @@ if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
       done
       # Without a window manager (Xvfb) Wine draws the window frames itself.
       "$KESTRIN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-      wineserver -w
+      wineserver -w || true
       touch "$WINEPREFIX/.kestrin-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
