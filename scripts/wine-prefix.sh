@@ -11,6 +11,19 @@ here_="$(dirname "${BASH_SOURCE[0]}")"
 # shellcheck source=arch.sh
 source "$here_/arch.sh"
 
+# A value in the prefix's registry; a new prefix may still be settling, so
+# a refusal is tried again before it counts.
+wine_reg_add() {   # KEY NAME DATA
+  local try
+  for try in 1 2 3; do
+    "$KESTRIN_WINE" reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1 && return 0
+    wineserver -w || true
+    sleep 1
+  done
+  echo "wine-prefix: could not set $1\\$2" >&2
+  return 1
+}
+
 if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
@@ -31,10 +44,10 @@ if [ ! -f "$WINEPREFIX/.kestrin-ready" ]; then
       for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2'; do
         target=IPAPGothic
         [ "$face" = 'ＭＳ ゴシック' ] && target=IPAGothic
-        "$KESTRIN_WINE" reg add "$key" /v "$face" /d "$target" /f >/dev/null 2>&1
+        wine_reg_add "$key" "$face" "$target"
       done
       # Without a window manager (Xvfb) Wine draws the window frames itself.
-      "$KESTRIN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      wine_reg_add 'HKCU\Software\Wine\X11 Driver' Managed N
       wineserver -w || true
       touch "$WINEPREFIX/.kestrin-ready"
     fi
