@@ -66,40 +66,39 @@ bool ParseNumber(const std::string& text, bool sign, long long limit, long long&
     return value >= -limit - 1 && value <= limit;
 }
 
+// Shows `value` in control `id`, or reads it back as a number within
+// `limit` (signed when `sign`), failing with message `failId`.
+bool ExchangeNumber(CDataExchange& dx, int id, long long& value, bool sign, long long limit,
+                    UINT failId)
+{
+    if (dx.m_bFailed)
+        return false;
+    HWND ctrl = dx.PrepareCtrl(id);
+    if (!dx.m_bSaveAndValidate) {
+        ::SetWindowTextA(ctrl, std::to_string(value).c_str());
+        return false;
+    }
+    if (!ParseNumber(ControlText(ctrl), sign, limit, value) || (!sign && value < 0)) {
+        dx.Fail(failId);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void DDX_Text(CDataExchange& dx, int id, int& value)
 {
-    if (dx.m_bFailed)
-        return;
-    HWND ctrl = dx.PrepareCtrl(id);
-    if (!dx.m_bSaveAndValidate) {
-        ::SetWindowTextA(ctrl, std::to_string(value).c_str());
-        return;
-    }
-    long long n = 0;
-    if (!ParseNumber(ControlText(ctrl), true, 0x7FFFFFFF, n)) {
-        dx.Fail(AFX_IDP_PARSE_INT);
-        return;
-    }
-    value = static_cast<int>(n);
+    long long n = value;
+    if (ExchangeNumber(dx, id, n, true, 0x7FFFFFFF, AFX_IDP_PARSE_INT))
+        value = static_cast<int>(n);
 }
 
 void DDX_Text(CDataExchange& dx, int id, BYTE& value)
 {
-    if (dx.m_bFailed)
-        return;
-    HWND ctrl = dx.PrepareCtrl(id);
-    if (!dx.m_bSaveAndValidate) {
-        ::SetWindowTextA(ctrl, std::to_string(value).c_str());
-        return;
-    }
-    long long n = 0;
-    if (!ParseNumber(ControlText(ctrl), false, 255, n) || n < 0) {
-        dx.Fail(AFX_IDP_PARSE_BYTE);
-        return;
-    }
-    value = static_cast<BYTE>(n);
+    long long n = value;
+    if (ExchangeNumber(dx, id, n, false, 255, AFX_IDP_PARSE_BYTE))
+        value = static_cast<BYTE>(n);
 }
 
 void DDV_MinMaxInt(CDataExchange& dx, int value, int lo, int hi)
