@@ -53,18 +53,28 @@ int CBaseThread::WriteSlot(int type, int p1, int p2, INT_PTR p3)
 
 void CBaseThread::PostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
-    if (::WaitForSingleObject(m_hRoomEvent, 30000) != WAIT_OBJECT_0)
-        return;
-    ::EnterCriticalSection(&m_queueLock);
-    const int index = WriteSlot(type, p1, p2, p3);
-    ::LeaveCriticalSection(&m_queueLock);
-    ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        ::EnterCriticalSection(&m_queueLock);
+        if (!IsFull()) {
+            const int index = WriteSlot(type, p1, p2, p3);
+            ::LeaveCriticalSection(&m_queueLock);
+            ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
+            return;
+        }
+        ::LeaveCriticalSection(&m_queueLock);
+        // Full: wait for the receiver to take one.
+        const DWORD waited = ::GetTickCount() - start;
+        if (waited >= kPostWaitMs ||
+            ::WaitForSingleObject(m_hRoomEvent, kPostWaitMs - waited) != WAIT_OBJECT_0)
+            return;
+    }
 }
 
 BOOL CBaseThread::TryPostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
     ::EnterCriticalSection(&m_queueLock);
-    if (m_nRead != m_nWrite || ::WaitForSingleObject(m_hRoomEvent, 0) != WAIT_OBJECT_0) {
+    if (!IsEmpty()) {
         ::LeaveCriticalSection(&m_queueLock);
         return FALSE;
     }

@@ -46,6 +46,12 @@ protected:
 private:
     // Writes a slot and posts its announcement; the caller holds the lock.
     int WriteSlot(int type, int p1, int p2, INT_PTR p3);
+    // The caller holds the lock. A slot is free until its message is
+    // written and again once it has been delivered.
+    bool IsEmpty() const { return m_nWrite == m_nRead && m_queue[m_nRead].type == -1; }
+    bool IsFull() const { return m_nWrite == m_nRead && m_queue[m_nRead].type != -1; }
+
+    static constexpr DWORD kPostWaitMs = 30000;
 
     // Makes each side's index test and room-event change one step.
     CRITICAL_SECTION m_queueLock;
