@@ -39,6 +39,10 @@ constexpr DWORD kQuickBytes = 4096;
 constexpr DWORD kQuickMs = 250;
 constexpr int kQuickRounds = 16;
 constexpr DWORD kSlowReadMs = 1000;
+// Progress goes to the panel after a block when the panel has taken the
+// last report, and no sooner than this after it: the panel shows it ten
+// times a second, and each report wakes the user-interface thread.
+constexpr DWORD kProgressGapMs = 25;
 
 const char kPartialSuffix[] = ".kstpart";
 const char kRecordSuffix[] = ".kstinfo";
@@ -225,7 +229,12 @@ public:
     // is not kept on failure.
     bool Record(const std::string& validator);
     void DropRecord();
-    HANDLE Handle() const { return m_hFile; }
+    // The handle the body is written through.
+    HANDLE Writer()
+    {
+        m_bEmpty = false;
+        return m_hFile;
+    }
     // Puts the whole file in the target's place.
     bool Commit();
     // Closes the file; deletes it unless a later download can go on from it.
@@ -242,6 +251,7 @@ private:
     bool m_bKeep = false;           // a validator is known: keep the bytes on failure
     bool m_bRecordOnDisk = false;   // the record file lies beside the partial file
     bool m_bRecordStale = false;    // ... but names another validator
+    bool m_bEmpty = false;          // made by this transfer, nothing written yet
 
     // Writes the record of the bytes kept; false when it cannot.
     bool WriteRecord();
@@ -254,29 +264,40 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
     size_t namePos = 0;
     if (const TransferFailure::Kind kind = ResolveTarget(path, folder, absoluteAllowed, full, namePos))
         return kind;
-    // Only the last folder level is made; a missing one further up fails.
-    ::CreateDirectoryA(full.substr(0, namePos).c_str(), nullptr);
+    // A folder in the file's place fails before any request is made.
     const DWORD attr = ::GetFileAttributesA(full.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
         return TransferFailure::WRITE_FAILED;
-
     const std::string partial = full + kPartialSuffix;
-    m_hFile = ::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    auto create = [&] {
+        return ::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    };
+    m_hFile = create();
+    if (m_hFile == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        // Only the last folder level is made; a missing one further up fails.
+        ::CreateDirectoryA(full.substr(0, namePos).c_str(), nullptr);
+        m_hFile = create();
+    }
     if (m_hFile == INVALID_HANDLE_VALUE)
         return TransferFailure::WRITE_FAILED;
+    const bool earlier = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    m_bEmpty = !earlier;
     m_strTarget = full;
     m_strPartial = partial;
     m_strRecord = full + kRecordSuffix;
     m_strUrl = url;
 
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(m_hFile, &size))
+    if (!earlier || !::GetFileSizeEx(m_hFile, &size))
         size.QuadPart = 0;
-    // The record: a first line of its own, the URL, the validator.
+    // The record: a first line of its own, the URL, the validator. It is
+    // only ever written beside a partial file, so a new one has none.
     std::string record;
-    HANDLE h = ::CreateFileA(m_strRecord.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (earlier)
+        h = ::CreateFileA(m_strRecord.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         char buf[4096];
         DWORD n = 0;
@@ -306,6 +327,8 @@ bool CDownloadThread::TargetFile::Restart()
 {
     DropRecord();
     m_nResume = 0;
+    if (m_bEmpty)
+        return true;   // made by this transfer and not yet written
     LARGE_INTEGER at;
     at.QuadPart = 0;
     return ::SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(m_hFile);
@@ -566,6 +589,7 @@ struct CDownloadThread::Transfer {
     long long expected = -1;    // the announced length; -1 unknown
     bool lengthKnown = false;   // and it is binding
     long long total = 0;        // bytes in the file
+    bool http = false;          // by HTTP: its handles close at once when it is whole
 };
 
 CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)
@@ -643,7 +667,13 @@ void CDownloadThread::Execute(int code, int, int, INT_PTR p3)
 
 BOOL CDownloadThread::InitInstance()
 {
+    // The session and the helper are ready before the first command comes.
+    OpenSession();
+    m_pNet.reset(new NetCaller);
     const BOOL result = CWorkThread::InitInstance();
+    if (m_hSession)
+        ::InternetCloseHandle(m_hSession);
+    m_hSession = nullptr;
     m_pNet.reset();   // an idle helper ends at once; one left behind ends alone
     return result;
 }
@@ -734,7 +764,7 @@ void CDownloadThread::CheckAbort()
         Fail(TransferFailure::NETWORK);
 }
 
-void CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
+bool CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
 {
     int low = static_cast<int>(bytes), high = 0;
     if (bytes > INT_MAX) {
@@ -742,9 +772,9 @@ void CDownloadThread::PostBytes(int type, long long bytes, bool tryOnly)
         high = static_cast<int>(bytes >> 32);
     }
     if (tryOnly)
-        TryPostToReceiver(type, low, high, 0);
-    else
-        PostToReceiver(type, low, high, 0);
+        return TryPostToReceiver(type, low, high, 0) != FALSE;
+    PostToReceiver(type, low, high, 0);
+    return true;
 }
 
 CDownloadThread::NetCaller& CDownloadThread::Net()
@@ -869,7 +899,30 @@ void CDownloadThread::Download(Request& request)
         PostBytes(DLM_COMPLETE, t.total, false);
     else
         PostToReceiver(cancelled ? DLM_CANCELLED : DLM_ERROR, 0, 0, 0);
-    CloseHandles(t);
+    if (outcome == DLM_COMPLETE && t.http)
+        KeepSession(t);
+    else
+        CloseHandles(t);
+}
+
+void CDownloadThread::OpenSession()
+{
+    m_hSession = ::InternetOpenA(m_strAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (m_hSession)
+        ::InternetSetStatusCallbackA(m_hSession, OnStatus);
+}
+
+void CDownloadThread::KeepSession(Transfer& t)
+{
+    // The whole body has been read, so closing the request waits for
+    // nothing: its connection goes back to the library for the next one.
+    ::InternetCloseHandle(t.data);
+    ::InternetCloseHandle(t.conn);
+    m_hSession = t.root;
+    t.root = t.conn = t.data = nullptr;
+    ::EnterCriticalSection(&m_lock);
+    m_hInternet = nullptr;
+    ::LeaveCriticalSection(&m_lock);
 }
 
 void CDownloadThread::Run(Transfer& t)
@@ -879,11 +932,15 @@ void CDownloadThread::Run(Transfer& t)
     WORD port;
     AfxParseURL(t.url.c_str(), service, server, object, port);
 
-    t.root = ::InternetOpenA(m_strAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    // The session of the last whole transfer goes on; any other ended
+    // with its transfer.
+    if (!m_hSession)
+        OpenSession();
+    t.root = m_hSession;
+    m_hSession = nullptr;
     if (!t.root)
         Fail(TransferFailure::NETWORK, ::GetLastError());
     SetTimeouts(t.root, s_connectLimitMs, s_idleLimitMs);
-    ::InternetSetStatusCallbackA(t.root, OnStatus);
     t.job = &Net().Results();
     ::EnterCriticalSection(&m_lock);
     m_hInternet = t.root;
@@ -893,6 +950,7 @@ void CDownloadThread::Run(Transfer& t)
     switch (service) {
     case AFX_INET_SERVICE_HTTP:
     case AFX_INET_SERVICE_HTTPS:
+        t.http = true;
         RunHttp(t);
         break;
     case AFX_INET_SERVICE_FTP:
@@ -1158,7 +1216,7 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
         Fail(TransferFailure::CUT_OFF, error);
     };
     Job& job = *t.job;
-    job.file = t.file.Handle();
+    job.file = t.file.Writer();
     job.stopWriting = false;
     job.written = 0;
     job.writeFailed = false;
@@ -1170,7 +1228,7 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
 
     // The helper reads the body one block at a time into one buffer and
     // writes each block as it comes, reporting the running total after
-    // each; the worker waits until the body ends, the user cancels or no
+    // each (when the panel is ready for it); the worker waits until the body ends, the user cancels or no
     // byte has come for the limit. While the body comes quickly, whole
     // 64 KiB blocks are read straight away. A read of a whole block waits
     // for all of it, though, so a body that comes slowly is read as it
@@ -1182,6 +1240,7 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
         j.error = 0;
         bool streaming = ftp;
         int quickRounds = 0;
+        DWORD lastReport = ::GetTickCount() - kProgressGapMs;
         for (;;) {
             const DWORD before = ::GetTickCount();
             DWORD available = 0, n = 0;
@@ -1219,8 +1278,10 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
             }
             if (go) {
                 j.written += n;
-                ::InterlockedExchange(&j.lastActivity, static_cast<LONG>(::GetTickCount()));
-                PostBytes(DLM_PROGRESS, start + j.written, true);
+                const DWORD now = ::GetTickCount();
+                ::InterlockedExchange(&j.lastActivity, static_cast<LONG>(now));
+                if (now - lastReport >= kProgressGapMs && PostBytes(DLM_PROGRESS, start + j.written, true))
+                    lastReport = now;
             }
             ::LeaveCriticalSection(&j.writeLock);
             if (!go)

@@ -81,6 +81,11 @@ private:
     // Closes the transfer's handles on the helper, waiting a moment; a
     // close that takes longer (an FTP server's late reply) goes on alone.
     void CloseHandles(Transfer& t);
+    // Opens the session a transfer takes; it stays null on failure.
+    void OpenSession();
+    // Closes a whole HTTP transfer's request and keeps its session for the
+    // next transfer.
+    void KeepSession(Transfer& t);
     // Runs `call` on the helper and waits for it, for the cancel and stop
     // signals, and at most `limitMs` (since the last `activity`, if given;
     // `connectMs` until the library reports a connection);
@@ -99,7 +104,9 @@ private:
     [[noreturn]] void Fail(TransferFailure::Kind kind, DWORD error = 0);
     [[noreturn]] void FailNetwork(DWORD error, bool connecting);
     void CheckAbort();
-    void PostBytes(int type, long long bytes, bool tryOnly);
+    // Reports a byte count; with `tryOnly`, only when the queue is empty
+    // (false when it was not sent).
+    bool PostBytes(int type, long long bytes, bool tryOnly);
 
     // Guards m_hInternet, the three flags and m_failure; never
     // held across a call that can block.
@@ -115,6 +122,7 @@ private:
     TransferFailure m_failure;
     std::string m_strAgent;
     std::unique_ptr<NetCaller> m_pNet;
+    HINTERNET m_hSession = nullptr;   // kept from the last whole HTTP transfer
     DWORD m_nLastCallMs = 0;    // how long the last network call took
 
     static DWORD s_connectLimitMs;
