@@ -72,13 +72,14 @@ BOOL CDownloadParentDlg::StartDownloads()
     if (m_nChildren == 0)
         return FALSE;
     LayoutChildren(0);
-    // Each panel takes the first pending item in turn.
+    // Each panel takes the first pending item in turn; the transfers
+    // start before the windows are shown.
     CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
     const int count = m_nChildren;
-    for (int i = 0; i < count; ++i) {
-        panels[i]->ShowWindow(SW_SHOWNA);
+    for (int i = 0; i < count; ++i)
         panels[i]->GoOn();
-    }
+    for (int i = 0; i < count; ++i)
+        panels[i]->ShowWindow(SW_SHOWNA);
     PlaceFirstTime();
     ShowWindow(SW_SHOWNA);
     return TRUE;
