@@ -42,7 +42,7 @@ int main(int argc, char** argv)
             haveMiddle = true;
         }
         return idle;
-    }, 3600000);
+    }, 3600000, true);
     const double seconds = tenths.Seconds();
     const bench::ProcessSample end = bench::ProcessSample::Now();
 

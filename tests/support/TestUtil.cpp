@@ -27,7 +27,7 @@ std::string Ansi(const char* utf8)
     return out;
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD ms)
+bool PumpUntil(const std::function<bool()>& done, DWORD ms, bool eachMessage)
 {
     const DWORD start = ::GetTickCount();
     while (!done()) {
@@ -43,8 +43,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms)
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }
+            if (eachMessage && done())
+                return true;
         }
         theApp.OnIdle(0);
+        if (done())
+            break;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return true;

@@ -14,7 +14,9 @@ std::string Ansi(const char* utf8);
 
 // Runs the message loop until `done` is true or `ms` have passed;
 // returns `done()`.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000);
+// With `eachMessage`, `done` is asked after every message, not only when
+// the queue has run dry.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000, bool eachMessage = false);
 void Pump(DWORD ms);
 
 // Deletes the program's registry key (HKCU\Software\Halvane).
