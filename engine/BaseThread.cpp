@@ -26,6 +26,12 @@ CBaseThread::~CBaseThread()
 
 void CBaseThread::Stop()
 {
+    RequestStop();
+}
+
+void CBaseThread::RequestStop()
+{
+    ::InterlockedExchange(&m_nStopping, 1);
     ::SetEvent(m_hStopEvent);
 }
 
@@ -36,7 +42,7 @@ void CBaseThread::Quit()
 
 int CBaseThread::ExitInstance()
 {
-    ::SetEvent(m_hStopEvent);
+    RequestStop();
     PostToReceiver(MSG_THREAD_ENDED, 0, 0, 0);
     return 0;
 }

@@ -22,7 +22,7 @@ public:
 
     int ExitInstance() override;
     // True once the worker is asked to stop or has left its loop.
-    bool IsStopping() const { return ::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0; }
+    bool IsStopping() const { return ::InterlockedCompareExchange(&m_nStopping, 0, 0) != 0; }
 
     // Worker thread: queues a message, waiting up to 30 s for room; a
     // message that finds no room by then is dropped.
@@ -36,6 +36,10 @@ public:
     static constexpr int kQueueSize = 8;
 
 protected:
+    // Sets the stop event; IsStopping reads the flag set with it, which
+    // costs no system call.
+    void RequestStop();
+
     HANDLE m_hStopEvent;
     HANDLE m_hRoomEvent;
     int m_nWrite = 0;
@@ -55,6 +59,7 @@ private:
 
     // Makes each side's index test and room-event change one step.
     CRITICAL_SECTION m_queueLock;
+    mutable volatile LONG m_nStopping = 0;
 
     friend class CThreadGroup;
 };

@@ -636,6 +636,7 @@ void CDownloadThread::Cancel()
     ::EnterCriticalSection(&m_lock);
     if (m_bActive) {
         m_bCancelled = 1;
+        ::InterlockedExchange(&m_nAborted, 1);
         ::SetEvent(m_hAbortEvent);
     } else {
         // Handed over, not yet taken: the worker may still be closing the
@@ -648,7 +649,7 @@ void CDownloadThread::Cancel()
 
 void CDownloadThread::Stop()
 {
-    ::SetEvent(m_hStopEvent);
+    RequestStop();
 }
 
 TransferFailure CDownloadThread::GetLastFailure() const
@@ -760,7 +761,7 @@ void CDownloadThread::CheckAbort()
 {
     if (IsStopping())
         throw ThreadException{1};
-    if (::WaitForSingleObject(m_hAbortEvent, 0) == WAIT_OBJECT_0)
+    if (IsAborted())
         Fail(TransferFailure::NETWORK);
 }
 
@@ -831,7 +832,7 @@ void CDownloadThread::CloseHandles(Transfer& t)
 {
     if (!t.root)
         return;
-    const bool aborted = IsStopping() || ::WaitForSingleObject(m_hAbortEvent, 0) == WAIT_OBJECT_0;
+    const bool aborted = IsStopping() || IsAborted();
     if (m_pNet && m_pNet->Usable() && !aborted) {
         const HINTERNET data = t.data, conn = t.conn, root = t.root;
         const NetCaller::Result result = m_pNet->Run([=](Job&) {
@@ -864,10 +865,12 @@ void CDownloadThread::Download(Request& request)
     m_bCancelPending = 0;
     m_bActive = 1;
     m_failure = TransferFailure();
-    if (m_bCancelled)
+    if (m_bCancelled) {
+        ::InterlockedExchange(&m_nAborted, 1);
         ::SetEvent(m_hAbortEvent);
-    else
+    } else if (::InterlockedExchange(&m_nAborted, 0)) {
         ::ResetEvent(m_hAbortEvent);
+    }
     ::LeaveCriticalSection(&m_lock);
 
     Transfer t;

@@ -104,6 +104,7 @@ private:
     [[noreturn]] void Fail(TransferFailure::Kind kind, DWORD error = 0);
     [[noreturn]] void FailNetwork(DWORD error, bool connecting);
     void CheckAbort();
+    bool IsAborted() const { return ::InterlockedCompareExchange(&m_nAborted, 0, 0) != 0; }
     // Reports a byte count; with `tryOnly`, only when the queue is empty
     // (false when it was not sent).
     bool PostBytes(int type, long long bytes, bool tryOnly);
@@ -115,6 +116,7 @@ private:
     // Set by Cancel and Stop: a worker waiting for a network call gives up
     // at once, whether or not the call returns.
     HANDLE m_hAbortEvent;
+    mutable volatile LONG m_nAborted = 0;   // set and cleared with the event
     unsigned m_bCancelled : 1;
     unsigned m_bActive : 1;
     // Cancel came after StartDownload, before the worker took the command.

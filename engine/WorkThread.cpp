@@ -12,14 +12,15 @@ CWorkThread::~CWorkThread()
 
 bool CWorkThread::IsCommandPending() const
 {
-    return ::WaitForSingleObject(m_hCommandEvent, 0) == WAIT_OBJECT_0;
+    return ::InterlockedCompareExchange(&m_nCommandPending, 0, 0) != 0;
 }
 
 BOOL CWorkThread::PostCommand(int code, int p1, int p2, INT_PTR p3)
 {
-    if (::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0 || IsCommandPending())
+    if (IsStopping() || IsCommandPending())
         return FALSE;
     m_command = {code, p1, p2, p3};
+    ::InterlockedExchange(&m_nCommandPending, 1);
     ::SetEvent(m_hCommandEvent);
     return TRUE;
 }
@@ -29,10 +30,12 @@ BOOL CWorkThread::WaitCommand(ThreadMessage& command)
     const HANDLE events[2] = {m_hCommandEvent, m_hStopEvent};
     ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
     // A stop wins over a command that came with it.
-    if (::WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0)
+    if (IsStopping())
         return FALSE;
     command = m_command;
+    // The event first: a command posted once the flag is down sets it again.
     ::ResetEvent(m_hCommandEvent);
+    ::InterlockedExchange(&m_nCommandPending, 0);
     return command.type != CMD_QUIT;
 }
 

@@ -20,4 +20,6 @@ protected:
 
     ThreadMessage m_command{};
     HANDLE m_hCommandEvent;
+    // Set with the command event, cleared after it; read without a wait.
+    mutable volatile LONG m_nCommandPending = 0;
 };
