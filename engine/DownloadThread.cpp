@@ -264,10 +264,9 @@ TransferFailure::Kind CDownloadThread::TargetFile::Open(const std::string& path,
     size_t namePos = 0;
     if (const TransferFailure::Kind kind = ResolveTarget(path, folder, absoluteAllowed, full, namePos))
         return kind;
-    // A folder in the file's place fails before any request is made.
-    const DWORD attr = ::GetFileAttributesA(full.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
-        return TransferFailure::WRITE_FAILED;
+    // The target itself is not looked at here: a folder in its place
+    // fails the move in Commit. (Looking up a name that is not there can
+    // cost a pass over the whole folder, and a batch fills the folder.)
     const std::string partial = full + kPartialSuffix;
     auto create = [&] {
         return ::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,

@@ -264,7 +264,7 @@ TEST_CASE("an earlier file survives a failed, cancelled or stopped download; a c
     CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"keep.bin"});
 }
 
-TEST_CASE("target folders: one missing level is made; names that cannot be written fail before any request")
+TEST_CASE("target folders: one missing level is made; names that cannot be written fail before any request, a folder in the way after it")
 {
     ThreadSink sink;
     TempDir outside;
@@ -287,7 +287,6 @@ TEST_CASE("target folders: one missing level is made; names that cannot be writt
         "x\\name:stream",
         "x\\nul",
         "x\\CON.txt",
-        "newdir",                         // an existing folder
     };
     for (const std::string& name : bad) {
         const std::string path = "/bytes/10" + Unique();
@@ -295,6 +294,15 @@ TEST_CASE("target folders: one missing level is made; names that cannot be writt
         CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
         CHECK_EQ(HttpRequestCount(path), 0);
     }
+    // A folder in the file's place fails the download and stays as it was.
+    REQUIRE(WriteFileBytes(dir.File("newdir\\inside.txt"), "kept"));
+    REQUIRE(worker.Start(HttpUrl("/bytes/10" + Unique()), "newdir"));
+    CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+    CHECK_EQ(static_cast<int>(worker.Thread()->GetLastFailure().kind),
+             static_cast<int>(TransferFailure::WRITE_FAILED));
+    std::string kept;
+    CHECK((ReadFileBytes(dir.File("newdir\\inside.txt"), kept) && kept == "kept"));
+    ::DeleteFileA(dir.File("newdir\\inside.txt").c_str());
     // An absolute path the user chose is written where it says.
     const std::string chosen = outside.File("chosen.bin");
     REQUIRE(worker.Start(HttpUrl("/bytes/10" + Unique()), chosen, true));
