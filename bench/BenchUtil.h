@@ -23,7 +23,9 @@ public:
     explicit Tenths(int total);
     // `done` items are finished now.
     void Passed(int done);
-    double Seconds() const { return m_watch.Seconds(); }
+    // Seconds from the start to the moment the last item was done (to
+    // now while some are not).
+    double Seconds() const { return m_times.size() == 10 ? m_times.back() : m_watch.Seconds(); }
     void Print(const char* who) const;
 
 private:
