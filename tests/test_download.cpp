@@ -627,6 +627,28 @@ TEST_CASE("a fast body is reported as it arrives, and the worker keeps one helpe
         CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_COMPLETE));
     }
     CHECK(ThreadCount() <= threads);
+    // HTTP and FTP in turn, with a failure between: each transfer after a
+    // whole one goes on in its session, any other starts a new one.
+    struct Step {
+        std::string url;
+        int outcome;
+    } steps[] = {
+        {FtpUrl("/pub/file-100000.bin"), DLM_COMPLETE},
+        {HttpUrl("/bytes/3000" + Unique()), DLM_COMPLETE},
+        {HttpUrl("/status/404" + Unique()), DLM_ERROR},
+        {HttpUrl("/bytes/3000" + Unique()), DLM_COMPLETE},
+        {HttpUrl("/short/10000/4000" + Unique()), DLM_ERROR},
+        {FtpUrl("/pub/file-100000.bin"), DLM_COMPLETE},
+        {HttpUrl("/bytes/3000" + Unique()), DLM_COMPLETE},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        const std::string name = "turn" + std::to_string(++n) + ".bin";
+        REQUIRE(worker.Start(step.url, name));
+        if (!CHECK_EQ(worker.Outcome(), step.outcome))
+            std::printf("      for %s\n", step.url.c_str());
+        CHECK(FileExists(dir.File(name)) == (step.outcome == DLM_COMPLETE));
+    }
     worker.Finish();
 }
 
