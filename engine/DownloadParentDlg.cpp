@@ -3,6 +3,7 @@
 #include "../app/MainFrame.h"
 #include "../app/resource.h"
 #include "../framework/WinApp.h"
+#include "../framework/Widen.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
 
@@ -220,9 +221,7 @@ std::string CDownloadParentDlg::TargetKey(const std::string& folder, const std::
 
     // Wide, so that upper case is the file system's idea of it for every
     // character, double-byte ones included.
-    const int wn = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring wide(wn, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], wn);
+    const std::wstring wide = Widen(path);
     std::wstring key;
     for (size_t i = 0; i < wide.size(); ++i) {
         const wchar_t c = wide[i] == L'/' ? L'\\' : wide[i];

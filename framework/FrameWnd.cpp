@@ -9,6 +9,7 @@
 #include "FrameworkIds.h"
 #include "View.h"
 #include "WinApp.h"
+#include "Widen.h"
 
 namespace {
 const char kFrameClass[] = "KestrinFrame";
@@ -284,9 +285,7 @@ LRESULT CFrameWnd::OnNotify(NMHDR* hdr)
         if (hdr->code == TTN_GETDISPINFOA) {
             info->lpszText = &m_strTip[0];
         } else {
-            const int n = ::MultiByteToWideChar(CP_ACP, 0, m_strTip.c_str(), -1, nullptr, 0);
-            m_wstrTip.assign(n, L'\0');
-            ::MultiByteToWideChar(CP_ACP, 0, m_strTip.c_str(), -1, &m_wstrTip[0], n);
+            m_wstrTip = Widen(m_strTip);
             reinterpret_cast<NMTTDISPINFOW*>(hdr)->lpszText = &m_wstrTip[0];
         }
         info->hinst = nullptr;

@@ -433,6 +433,25 @@ std::string InfoTip(int row, const std::string& shown, bool unfolded)
     return buf;
 }
 
+// The same through the wide form of the notification, read back as ANSI.
+std::string InfoTipWide(int row, const std::string& shown, bool unfolded)
+{
+    wchar_t buf[1024];
+    ::MultiByteToWideChar(CP_ACP, 0, shown.c_str(), -1, buf, 1024);
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = View()->m_hWnd;
+    tip.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(View()->m_hWnd));
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.dwFlags = unfolded ? LVGIT_UNFOLDED : 0;
+    tip.pszText = buf;
+    tip.cchTextMax = 1024;
+    tip.iItem = row;
+    ::SendMessageA(AfxGetMainWndHandle(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+    char out[2048];
+    ::WideCharToMultiByte(CP_ACP, 0, buf, -1, out, sizeof out, nullptr, nullptr);
+    return out;
+}
+
 } // namespace
 
 TEST_CASE("closing the window at any point of a large batch ends it within 5 s and asks for nothing more")
@@ -603,6 +622,8 @@ TEST_CASE("two items naming one file: one completes with the whole file, the oth
     CHECK_EQ(InfoTip(1, "", true), Ansi("他のアイテムと同じファイルです"));
     CHECK_EQ(InfoTip(1, "http://long", false), "http://long\r\n" + Ansi("他のアイテムと同じファイルです"));
     CHECK_EQ(InfoTip(0, "", true), "");
+    CHECK_EQ(InfoTipWide(1, "http://long", false), "http://long\r\n" + Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(InfoTipWide(0, "", true), "");
     // Deleting the focused failed row takes its reason off the bar.
     test::SelectRows({3});
     FocusRow(3);

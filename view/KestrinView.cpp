@@ -15,6 +15,7 @@
 #include "../framework/CmdUI.h"
 #include "../framework/FrameworkIds.h"
 #include "../framework/WinApp.h"
+#include "../framework/Widen.h"
 
 CKestrinView::CKestrinView()
     : m_bDragging(0)
@@ -121,6 +122,32 @@ void CKestrinView::ShowFocusedFailure()
     frame->ShowFocusedFailure(item ? item->m_strFailure : std::string());
 }
 
+namespace {
+
+// An info tip: the full URL when the row cuts it short (the control
+// offers it in `shown`), then the reason.
+template <class Char>
+std::basic_string<Char> FailureTip(DWORD flags, const Char* shown, const std::basic_string<Char>& reason)
+{
+    std::basic_string<Char> text;
+    if (!(flags & LVGIT_UNFOLDED) && *shown) {
+        text = shown;
+        text += static_cast<Char>('\r');
+        text += static_cast<Char>('\n');
+    }
+    return text + reason;
+}
+
+} // namespace
+
+const URLItem* CKestrinView::FailedItemOfRow(int row) const
+{
+    if (row < 0 || row >= GetListCtrl().GetItemCount())
+        return nullptr;
+    const URLItem* item = ItemOfRow(row);
+    return item->m_strFailure.empty() ? nullptr : item;
+}
+
 bool CKestrinView::OnListNotify(NMHDR* hdr, LRESULT& result)
 {
     switch (hdr->code) {
@@ -146,34 +173,21 @@ bool CKestrinView::OnListNotify(NMHDR* hdr, LRESULT& result)
         return true;
     case LVN_GETINFOTIPA: {
         auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(hdr);
-        const URLItem* item = tip->iItem >= 0 && tip->iItem < GetListCtrl().GetItemCount()
-            ? ItemOfRow(tip->iItem) : nullptr;
-        if (!item || item->m_strFailure.empty() || !tip->pszText || tip->cchTextMax <= 0)
+        const URLItem* item = FailedItemOfRow(tip->iItem);
+        if (!item || !tip->pszText || tip->cchTextMax <= 0)
             return false;
-        // The full URL when the row cuts it short, then the reason.
-        std::string text = (tip->dwFlags & LVGIT_UNFOLDED) ? std::string() : std::string(tip->pszText);
-        if (!text.empty())
-            text += "\r\n";
-        text += item->m_strFailure;
-        ::lstrcpynA(tip->pszText, text.c_str(), tip->cchTextMax);
+        ::lstrcpynA(tip->pszText, FailureTip(tip->dwFlags, tip->pszText, item->m_strFailure).c_str(),
+                    tip->cchTextMax);
         result = 0;
         return true;
     }
     case LVN_GETINFOTIPW: {
         auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
-        const URLItem* item = tip->iItem >= 0 && tip->iItem < GetListCtrl().GetItemCount()
-            ? ItemOfRow(tip->iItem) : nullptr;
-        if (!item || item->m_strFailure.empty() || !tip->pszText || tip->cchTextMax <= 0)
+        const URLItem* item = FailedItemOfRow(tip->iItem);
+        if (!item || !tip->pszText || tip->cchTextMax <= 0)
             return false;
-        std::wstring text = (tip->dwFlags & LVGIT_UNFOLDED) ? std::wstring() : std::wstring(tip->pszText);
-        if (!text.empty())
-            text += L"\r\n";
-        const std::string& reason = item->m_strFailure;
-        const int n = ::MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), nullptr, 0);
-        std::wstring wide(n, L'\0');
-        ::MultiByteToWideChar(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), &wide[0], n);
-        text += wide;
-        ::lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        ::lstrcpynW(tip->pszText, FailureTip(tip->dwFlags, tip->pszText, Widen(item->m_strFailure)).c_str(),
+                    tip->cchTextMax);
         result = 0;
         return true;
     }

@@ -55,6 +55,8 @@ public:
     bool IsSelectionRemovable() const;
     // The item row `row` shows, or null for no such row.
     URLItem* ItemOfRow(int row) const;
+    // The item of `row` when the row exists and its item failed, with a reason.
+    const URLItem* FailedItemOfRow(int row) const;
 
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;

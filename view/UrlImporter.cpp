@@ -9,6 +9,7 @@
 #include "ShortcutReader.h"
 #include "TextLines.h"
 #include "../framework/OleDataObject.h"
+#include "../framework/Widen.h"
 #include "../model/UrlSplitter.h"
 
 namespace {
@@ -27,15 +28,6 @@ std::basic_string<Char> TextOf(HGLOBAL block)
         ::GlobalUnlock(block);
     }
     return text;
-}
-
-std::wstring Widen(const std::string& text, UINT codePage)
-{
-    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    return wide;
 }
 
 // The ANSI text of `wide`; false when a character has no place in it.
