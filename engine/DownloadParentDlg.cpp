@@ -75,12 +75,8 @@ BOOL CDownloadParentDlg::StartDownloads()
     LayoutChildren(0);
     // Each panel takes the first pending item in turn; the transfers
     // start before the windows are shown.
-    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
-    const int count = m_nChildren;
-    for (int i = 0; i < count; ++i)
-        panels[i]->GoOn();
-    for (int i = 0; i < count; ++i)
-        panels[i]->ShowWindow(SW_SHOWNA);
+    EachPanel([](CDownloadChildDlg* panel) { panel->GoOn(); });
+    EachPanel([](CDownloadChildDlg* panel) { panel->ShowWindow(SW_SHOWNA); });
     PlaceFirstTime();
     ShowWindow(SW_SHOWNA);
     return TRUE;
@@ -253,28 +249,29 @@ void CDownloadParentDlg::OnCancel()
     if (m_nChildren == 0)
         return;
     m_bStopping = 1;
-    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
-    const int count = m_nChildren;
-    for (int i = 0; i < count; ++i)
-        panels[i]->StopThread();
+    EachPanel([](CDownloadChildDlg* panel) { panel->StopThread(); });
 }
 
 void CDownloadParentDlg::AbandonBatch()
 {
     m_bStopping = 1;
-    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
-    const int count = m_nChildren;
-    for (int i = 0; i < count; ++i)
-        panels[i]->Abandon();
+    EachPanel([](CDownloadChildDlg* panel) { panel->Abandon(); });
 }
 
 void CDownloadParentDlg::BeginClose()
 {
     m_bClosing = 1;
+    EachPanel([](CDownloadChildDlg* panel) { panel->StopThread(); });
+}
+
+void CDownloadParentDlg::EachPanel(void (*step)(CDownloadChildDlg*))
+{
+    // A step may take its panel out of the list: the panels are the ones
+    // there were when it began.
     CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
     const int count = m_nChildren;
     for (int i = 0; i < count; ++i)
-        panels[i]->StopThread();
+        step(panels[i]);
 }
 
 void CDownloadParentDlg::RequestClose()

@@ -66,6 +66,7 @@ protected:
 
 private:
     CDownloadChildDlg* OpenPanel();
+    void EachPanel(void (*step)(CDownloadChildDlg*));
     void LayoutChildren(int first);
     void PlaceFirstTime();
     CKestrinDoc* Doc() const;
