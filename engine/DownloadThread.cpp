@@ -822,9 +822,6 @@ void CDownloadThread::LeaveHelper(Transfer& t)
         ::InternetCloseHandle(t.root);
     }
     t.root = t.conn = t.data = nullptr;
-    ::EnterCriticalSection(&m_lock);
-    m_hInternet = nullptr;
-    ::LeaveCriticalSection(&m_lock);
 }
 
 void CDownloadThread::CloseHandles(Transfer& t)
@@ -846,9 +843,6 @@ void CDownloadThread::CloseHandles(Transfer& t)
             m_pNet->Leave(nullptr);   // the call closes them all
             m_pNet.reset();
         }
-        ::EnterCriticalSection(&m_lock);
-        m_hInternet = nullptr;
-        ::LeaveCriticalSection(&m_lock);
         return;
     }
     LeaveHelper(t);
@@ -922,9 +916,6 @@ void CDownloadThread::KeepSession(Transfer& t)
     ::InternetCloseHandle(t.conn);
     m_hSession = t.root;
     t.root = t.conn = t.data = nullptr;
-    ::EnterCriticalSection(&m_lock);
-    m_hInternet = nullptr;
-    ::LeaveCriticalSection(&m_lock);
 }
 
 void CDownloadThread::Run(Transfer& t)
@@ -944,9 +935,6 @@ void CDownloadThread::Run(Transfer& t)
         Fail(TransferFailure::NETWORK, ::GetLastError());
     SetTimeouts(t.root, s_connectLimitMs, s_idleLimitMs);
     t.job = &Net().Results();
-    ::EnterCriticalSection(&m_lock);
-    m_hInternet = t.root;
-    ::LeaveCriticalSection(&m_lock);
     CheckAbort();
 
     switch (service) {
@@ -1230,8 +1218,8 @@ void CDownloadThread::ReadBody(Transfer& t, HINTERNET data, bool ftp)
 
     // The helper reads the body one block at a time into one buffer and
     // writes each block as it comes, reporting the running total after
-    // each (when the panel is ready for it); the worker waits until the body ends, the user cancels or no
-    // byte has come for the limit. While the body comes quickly, whole
+    // each (when the panel is ready for it); the worker waits until the
+    // body ends, the user cancels or no byte has come for the limit. While the body comes quickly, whole
     // 64 KiB blocks are read straight away. A read of a whole block waits
     // for all of it, though, so a body that comes slowly is read as it
     // arrives: wait for the next bytes, take those. (Wine's FTP data

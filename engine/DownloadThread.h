@@ -109,10 +109,9 @@ private:
     // (false when it was not sent).
     bool PostBytes(int type, long long bytes, bool tryOnly);
 
-    // Guards m_hInternet, the three flags and m_failure; never
-    // held across a call that can block.
+    // Guards the three flags and m_failure; never held across a call
+    // that can block.
     mutable CRITICAL_SECTION m_lock;
-    HINTERNET m_hInternet = nullptr;
     // Set by Cancel and Stop: a worker waiting for a network call gives up
     // at once, whether or not the call returns.
     HANDLE m_hAbortEvent;
