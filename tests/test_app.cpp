@@ -594,6 +594,48 @@ TEST_CASE("closing while minimised or maximised stores the normal size")
     test::CloseApp();
 }
 
+namespace {
+
+// Window enumeration callbacks: the platform calls them with its own
+// calling convention, which a lambda does not have on 32-bit Windows.
+BOOL CALLBACK CountOwnVisible(HWND w, LPARAM lp)
+{
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(w))
+        ++*reinterpret_cast<int*>(lp);
+    return TRUE;
+}
+
+// lp: a map from process id to that process's visible main window.
+BOOL CALLBACK CollectOtherFrame(HWND w, LPARAM lp)
+{
+    char cls[32] = "";
+    ::GetClassNameA(w, cls, sizeof cls);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    if (pid != ::GetCurrentProcessId() && ::lstrcmpA(cls, "KestrinFrame") == 0 && ::IsWindowVisible(w))
+        (*reinterpret_cast<std::map<DWORD, HWND>*>(lp))[pid] = w;
+    return TRUE;
+}
+
+// lp: a process id and the visible dialog of that process, when found.
+BOOL CALLBACK FindDialogOfProcess(HWND w, LPARAM lp)
+{
+    char cls[16] = "";
+    ::GetClassNameA(w, cls, sizeof cls);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
+    if (pid == found->first && ::lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(w)) {
+        found->second = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 TEST_CASE("help commands are routed and, without help content, do nothing visible")
 {
     test::ResetRegistry();
@@ -601,13 +643,7 @@ TEST_CASE("help commands are routed and, without help content, do nothing visibl
     CHECK(!test::FileExists(theApp.GetHelpFilePath()));
     auto visibleWindows = [] {
         int count = 0;
-        ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(w))
-                ++*reinterpret_cast<int*>(lp);
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&count));
+        ::EnumWindows(CountOwnVisible, reinterpret_cast<LPARAM>(&count));
         return count;
     };
     const int before = visibleWindows();
@@ -669,15 +705,7 @@ Process Launch(const std::vector<std::string>& args, const std::string& dir)
 std::map<DWORD, HWND> OtherFrames()
 {
     std::map<DWORD, HWND> frames;
-    ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
-        char cls[32] = "";
-        ::GetClassNameA(w, cls, sizeof cls);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(w, &pid);
-        if (pid != ::GetCurrentProcessId() && ::lstrcmpA(cls, "KestrinFrame") == 0 && ::IsWindowVisible(w))
-            (*reinterpret_cast<std::map<DWORD, HWND>*>(lp))[pid] = w;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&frames));
+    ::EnumWindows(CollectOtherFrame, reinterpret_cast<LPARAM>(&frames));
     return frames;
 }
 
@@ -786,18 +814,7 @@ TEST_CASE("a list opened while Kestrin runs goes to the running one, which alone
     ::PostMessageA(frame, WM_COMMAND, ID_APP_ABOUT, 0);
     std::pair<DWORD, HWND> search(running.id, nullptr);
     test::PumpUntil([&] {
-        ::EnumWindows([](HWND w, LPARAM lp) -> BOOL {
-            char cls[16] = "";
-            ::GetClassNameA(w, cls, sizeof cls);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
-            if (pid == found->first && ::lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(w)) {
-                found->second = w;
-                return FALSE;
-            }
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&search));
+        ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
         return search.second != nullptr;
     }, 10000);
     HWND about = search.second;
