@@ -110,3 +110,26 @@
 #define IDS_FAIL_NETWORK            63113
 #define IDS_FAIL_NETWORK_CODE       63114
 #define IDS_BATCH_ENDED             63120
+
+// Each piece of work below adds its ids in its own section, from its own
+// range, so that work done side by side never picks the same number.
+
+// Transfers: strings 63130-63159
+#define IDS_FAIL_CERT_UNTRUSTED     63130
+#define IDS_FAIL_BAD_BODY           63131
+
+
+// URLs in the user's characters: strings 63160-63179
+
+
+// Partial files and closing: strings 63180-63199
+
+
+// The list, the panels and the File menu: strings 63200-63299,
+// commands 32780-32799, controls 1040-1059, dialogs 150-154
+
+
+// Unattended runs: strings 63300-63399, commands 32800-32819,
+// controls 1060-1099, dialogs 155-159
+
+

@@ -99,6 +99,10 @@ std::string FailureText(const TransferFailure& f)
         if (f.error != 0)
             return FormatStringId(IDS_FAIL_NETWORK_CODE, {std::to_string(f.error)});
         return AfxLoadString(IDS_FAIL_NETWORK);
+    case TransferFailure::CERT_UNTRUSTED:
+        return AfxLoadString(IDS_FAIL_CERT_UNTRUSTED);
+    case TransferFailure::BAD_BODY:
+        return AfxLoadString(IDS_FAIL_BAD_BODY);
     case TransferFailure::NONE:
         break;
     }

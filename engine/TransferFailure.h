@@ -25,6 +25,8 @@ struct TransferFailure {
         BAD_REDIRECT,       // too many redirects, or one to a refused place
         BAD_RESPONSE,       // not a usable reply (no status line, 1xx, 204, 3xx)
         NETWORK,            // any other failure of the connection
+        CERT_UNTRUSTED,     // the server's certificate is not trusted for its name
+        BAD_BODY,           // the body broke its own framing (a malformed chunk)
     };
 
     Kind kind = NONE;
@@ -33,4 +35,5 @@ struct TransferFailure {
     long long received = 0;     // CUT_OFF: bytes that arrived
     long long expected = -1;    // CUT_OFF: bytes announced
     DWORD error = 0;            // the system's error code, when there is one
+    long retryAfter = -1;       // HTTP_STATUS: the server's Retry-After in seconds; -1 none
 };
