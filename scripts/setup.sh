@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
+  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick xdg-utils shared-mime-info desktop-file-utils
   fonts-ipafont-gothic fonts-wine locales python3 python3-pyftpdlib curl wget bc
   clang libclang-rt-14-dev
   nginx aria2

@@ -1,6 +1,7 @@
 // Start-up, settings in the registry, the current folder and list files,
 // with the real program's windows in this process.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include "Test.h"
 #include "TestUtil.h"
@@ -271,6 +272,19 @@ TEST_CASE("the list-file type is registered for the user")
         CHECK_EQ(::RegQueryValueA(HKEY_CURRENT_USER, d.key, value, &size), 0L);
         CHECK_EQ(std::string(value), std::string(d.value));
     }
+    // The shell reads the classes through HKEY_CLASSES_ROOT: the type must
+    // resolve there too, merged in (Windows) or written there (Wine).
+    for (const auto& d : dde) {
+        size = sizeof value;
+        CHECK_EQ(::RegQueryValueA(HKEY_CLASSES_ROOT, d.key + std::strlen("Software\\Classes\\"), value, &size), 0L);
+        CHECK_EQ(std::string(value), std::string(d.value));
+    }
+    size = sizeof value;
+    CHECK_EQ(::RegQueryValueA(HKEY_CLASSES_ROOT, ".kst", value, &size), 0L);
+    CHECK_EQ(std::string(value), std::string("Kestrin.Document"));
+    size = sizeof value;
+    CHECK_EQ(::RegQueryValueA(HKEY_CLASSES_ROOT, "Kestrin.Document\\shell\\open\\command", value, &size), 0L);
+    CHECK_EQ(std::string(value), "\"" + std::string(exe) + "\" /dde");
 }
 
 namespace {
@@ -857,39 +871,18 @@ TEST_CASE("shell open as registered: a new instance when none runs, the running 
     EndProcess(registrar);
     REQUIRE(OtherFrames().empty());
 
-    // What the shell does with the registration (Wine's shell does not
-    // read the per-user classes, so the test does it): try the command
-    // by dynamic data exchange; when nobody answers, start the program
-    // with the open command and send the command again.
-    auto value = [](const char* key) {
-        char text[MAX_PATH * 2] = "";
-        LONG size = sizeof text;
-        ::RegQueryValueA(HKEY_CURRENT_USER,
-                         (std::string("Software\\Classes\\Kestrin.Document\\shell\\open\\") + key).c_str(),
-                         text, &size);
-        return std::string(text);
-    };
-    const std::string command = value("command");
-    const std::string application = value("ddeexec\\application");
-    CHECK_EQ(command, "\"" + KestrinExe() + "\" /dde");
-    CHECK_EQ(value("ddeexec\\topic"), std::string("System"));
-    auto shellOpen = [&](const std::string& path) {
-        std::string exec = value("ddeexec");
-        exec.replace(exec.find("%1"), 2, path);
-        if (CDdeClient::Execute(application.c_str(), exec, 10000))
-            return true;
-        std::string line = command;
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        ::WaitForInputIdle(pi.hProcess, 10000);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-        bool sent = false;
-        test::PumpUntil([&] { return sent = CDdeClient::Execute(application.c_str(), exec, 10000); }, 20000);
-        return sent;
+    // The shell itself opens the files, as a double click or `start`
+    // does: it reads the type from HKEY_CLASSES_ROOT, tries the command by
+    // dynamic data exchange and, when nobody answers, starts the program
+    // with the open command and sends the command again.
+    char command[MAX_PATH * 2] = "";
+    LONG size = sizeof command;
+    CHECK_EQ(::RegQueryValueA(HKEY_CLASSES_ROOT, "Kestrin.Document\\shell\\open\\command", command, &size), 0L);
+    CHECK_EQ(std::string(command), "\"" + KestrinExe() + "\" /dde");
+    auto shellOpen = [](const std::string& path) {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        return result > 32;
     };
     CHECK(shellOpen(first));
     frame = WaitForFrame(0);
