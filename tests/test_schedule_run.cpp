@@ -89,6 +89,7 @@ std::string Label(TimerState state)
     case TimerState::WaitHangUp: return Ansi("切断待機中");
     case TimerState::Dialing: return Ansi("ダイヤル中");
     case TimerState::WaitDownload: return Ansi("ダウンロード待機中");
+    case TimerState::WaitRepeat: return Ansi("次回の実行を待機中");
     case TimerState::Idle: break;
     }
     return "";
