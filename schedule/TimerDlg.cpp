@@ -280,7 +280,7 @@ void CTimerDlg::OnDownloadStarted()
 {
     // Between the runs of a repeating schedule, a batch started by hand is
     // the user's own.
-    if (m_state == TimerState::WaitRepeat)
+    if (m_state == TimerState::WaitRepeat && !m_bRunActive)
         return;
     if (!m_bRunActive)
         BeginRun();
@@ -291,7 +291,7 @@ void CTimerDlg::OnDownloadStarted()
 
 void CTimerDlg::OnDownloadFinished()
 {
-    if (m_state == TimerState::WaitRepeat || m_state == TimerState::Idle)
+    if (m_state == TimerState::Idle || (m_state == TimerState::WaitRepeat && !m_bRunActive))
         return;
     if (m_bEndReached) {
         FinishRun();    // hung up already
