@@ -2,6 +2,7 @@
 #include "AfterRun.h"
 #include "Clock.h"
 #include "PowerService.h"
+#include "RunSummary.h"
 #include "../app/MainFrame.h"
 #include "../app/resource.h"
 #include "../framework/WinApp.h"
@@ -86,11 +87,15 @@ void CAfterRunDlg::CarryOut()
             ::PostMessageA(main, WM_CLOSE, 0, 0);
         return;
     }
-    const std::string refusal = AfterRun::Perform(action, PowerService::Get());
-    if (refusal.empty())
+    std::string note = AfterRun::Perform(action, PowerService::Get());
+    if (note.empty())
         return;
+    // The refusal goes first; how the run went stays beside it.
+    const std::string summary = RunSummary::Load().Format();
+    if (!summary.empty())
+        note += "  " + summary;
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        frame->ShowRunNote(refusal);
+        frame->ShowRunNote(note);
 }
 
 void CAfterRunDlg::OnOK()
