@@ -15,6 +15,7 @@
 #include "../framework/MessageBox.h"
 #include "../model/DirectoryDialog.h"
 #include "../model/KestrinDoc.h"
+#include "../schedule/RunSummary.h"
 #include "../view/ClipFormats.h"
 #include "../view/KestrinView.h"
 #include "../framework/OleDataSource.h"
@@ -77,6 +78,13 @@ BOOL CKestrinApp::InitInstance()
 
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->CreateProgressDialog();
+    // How the last unattended run went, even when the machine was shut
+    // down after it.
+    const RunSummary lastRun = RunSummary::Load();
+    if (!lastRun.IsEmpty()) {
+        if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
+            frame->ShowRunNote(lastRun.Format());
+    }
     m_bStartedUp = true;
     return TRUE;
 }
@@ -127,6 +135,16 @@ void CKestrinApp::LoadSettings(SharedSettings& s)
     if (s.m_nTimerMinuteEnd < 0 || s.m_nTimerMinuteEnd > 59)
         s.m_nTimerMinuteEnd = 0;
     s.m_strRasEntryName = GetProfileString(kSettings, "RasEntryName");
+    s.m_bTimerRepeat = GetProfileInt(kSettings, "TimerRepeat", 0) & 1;
+    s.m_nTimerRepeatDays = GetProfileInt(kSettings, "TimerRepeatDays", 0x7F) & 0x7F;
+    if (s.m_nTimerRepeatDays == 0)
+        s.m_nTimerRepeatDays = 0x7F;
+    s.m_nTimerAfterRun = GetProfileInt(kSettings, "TimerAfterRun", 0);
+    if (s.m_nTimerAfterRun < 0 || s.m_nTimerAfterRun > 3)
+        s.m_nTimerAfterRun = 0;
+    s.m_nRetryCount = GetProfileInt(kSettings, "RetryCount", 3);
+    if (s.m_nRetryCount < 0 || s.m_nRetryCount > 10)
+        s.m_nRetryCount = 3;
 
     s.m_strColURL = AfxLoadString(IDS_COL_URL);
     s.m_strColState = AfxLoadString(IDS_COL_STATE);
@@ -136,11 +154,13 @@ void CKestrinApp::LoadSettings(SharedSettings& s)
     s.m_strStateUnread = AfxLoadString(IDS_STATE_UNREAD);
     s.m_strStateCancelled = AfxLoadString(IDS_STATE_CANCELLED);
     s.m_strStateError = AfxLoadString(IDS_STATE_ERROR);
+    s.m_strStateRetryWait = AfxLoadString(IDS_STATE_RETRY_WAIT);
     s.m_strTimerDownloading = AfxLoadString(IDS_TIMER_DOWNLOADING);
     s.m_strTimerWaitHangUp = AfxLoadString(IDS_TIMER_WAIT_HANG_UP);
     s.m_strTimerWaitDial = AfxLoadString(IDS_TIMER_WAIT_DIAL);
     s.m_strTimerWaitDownload = AfxLoadString(IDS_TIMER_WAIT_DOWNLOAD);
     s.m_strTimerDialing = AfxLoadString(IDS_TIMER_DIALING);
+    s.m_strTimerWaitRepeat = AfxLoadString(IDS_TIMER_WAIT_REPEAT);
     s.m_strShortcutHeader = AfxLoadString(IDS_SHORTCUT_HEADER);
     s.m_strFolderDialogTitle = AfxLoadString(IDS_FOLDER_DIALOG_TITLE);
     s.m_strFrameCaption = AfxLoadString(IDS_FRAME_CAPTION);
@@ -161,6 +181,10 @@ void CKestrinApp::SaveSettings(const SharedSettings& s)
     WriteProfileInt(kSettings, "TimerBegin", s.m_bTimerBegin ? 1 : 0);
     WriteProfileInt(kSettings, "TimerEnd", s.m_bTimerEnd ? 1 : 0);
     WriteProfileString(kSettings, "RasEntryName", s.m_strRasEntryName);
+    WriteProfileInt(kSettings, "TimerRepeat", s.m_bTimerRepeat ? 1 : 0);
+    WriteProfileInt(kSettings, "TimerRepeatDays", s.m_nTimerRepeatDays);
+    WriteProfileInt(kSettings, "TimerAfterRun", s.m_nTimerAfterRun);
+    WriteProfileInt(kSettings, "RetryCount", s.m_nRetryCount);
 }
 
 void CKestrinApp::SetCurrentFolder(const char* path)

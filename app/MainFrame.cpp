@@ -206,10 +206,12 @@ void CMainFrame::OnBatchStarted()
     ShowRestText();
 }
 
-void CMainFrame::OnBatchEnded(int done, int failed, int cancelled)
+void CMainFrame::OnBatchEnded(int done, int failed, int cancelled, int retries)
 {
     m_strBatchSummary = FormatStringId(IDS_BATCH_ENDED,
         {GroupedNumber(done), GroupedNumber(failed), GroupedNumber(cancelled)});
+    if (retries > 0)
+        m_strBatchSummary += FormatStringId(IDS_BATCH_RETRIES, {GroupedNumber(retries)});
     m_bFailureLatest = false;
     ShowRestText();
     if (m_hWnd && ::GetForegroundWindow() != m_hWnd) {
@@ -218,6 +220,13 @@ void CMainFrame::OnBatchEnded(int done, int failed, int cancelled)
         ::FlashWindowEx(&info);
         ++m_nFlashes;
     }
+}
+
+void CMainFrame::ShowRunNote(const std::string& text)
+{
+    m_strBatchSummary = text;
+    m_bFailureLatest = false;
+    ShowRestText();
 }
 
 void CMainFrame::ShowFocusedFailure(const std::string& text)

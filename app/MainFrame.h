@@ -18,9 +18,13 @@ public:
 
     // A batch has begun: the last one's summary goes.
     void OnBatchStarted();
-    // A batch has ended: the status bar says how it went, and the window
-    // flashes when it is not the active one. Nothing waits for the user.
-    void OnBatchEnded(int done, int failed, int cancelled);
+    // A batch has ended: the status bar says how it went (with the retries
+    // spent, when there were any), and the window flashes when it is not
+    // the active one. Nothing waits for the user.
+    void OnBatchEnded(int done, int failed, int cancelled, int retries = 0);
+    // Puts `text` in the place of the last batch's summary: how a scheduled
+    // run went, or what the machine refused to do after it.
+    void ShowRunNote(const std::string& text);
     // The reason the focused row failed, or empty: shown in the status bar
     // while that row keeps the focus.
     void ShowFocusedFailure(const std::string& text);

@@ -12,11 +12,13 @@ struct SharedSettings {
     std::string m_strStateDone;
     std::string m_strStateCancelled;
     std::string m_strStateError;
+    std::string m_strStateRetryWait;
     std::string m_strTimerDownloading;
     std::string m_strTimerWaitDial;
     std::string m_strTimerWaitHangUp;
     std::string m_strTimerWaitDownload;
     std::string m_strTimerDialing;
+    std::string m_strTimerWaitRepeat;
     std::string m_strShortcutHeader;
     std::string m_strFolderDialogTitle;
     std::string m_strRasEntryName;
@@ -30,11 +32,18 @@ struct SharedSettings {
     int m_nTimerHourEnd = 5;
     int m_nTimerMinuteBegin = 0;
     int m_nTimerMinuteEnd = 0;
+    // Unattended runs: the days of the week a schedule repeats on (bit 0
+    // Sunday .. bit 6 Saturday), what the machine does after a run
+    // (AfterRunAction), and the retries of a failure that may pass (0..10).
+    int m_nTimerRepeatDays = 0x7F;
+    int m_nTimerAfterRun = 0;
+    int m_nRetryCount = 3;
     unsigned char m_bTimerHangUp : 1;
     unsigned char m_bTimerBegin : 1;
     unsigned char m_bTimerEnd : 1;
+    unsigned char m_bTimerRepeat : 1;
 
-    SharedSettings() : m_bTimerHangUp(1), m_bTimerBegin(1), m_bTimerEnd(1) {}
+    SharedSettings() : m_bTimerHangUp(1), m_bTimerBegin(1), m_bTimerEnd(1), m_bTimerRepeat(0) {}
 };
 
 extern SharedSettings g_settings;

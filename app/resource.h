@@ -131,5 +131,52 @@
 
 // Unattended runs: strings 63300-63399, commands 32800-32819,
 // controls 1060-1099, dialogs 155-159
+#define IDD_AFTER_RUN               155
+
+#define IDC_REPEAT                  1060
+#define IDC_DAY_SUN                 1061
+#define IDC_DAY_MON                 1062
+#define IDC_DAY_TUE                 1063
+#define IDC_DAY_WED                 1064
+#define IDC_DAY_THU                 1065
+#define IDC_DAY_FRI                 1066
+#define IDC_DAY_SAT                 1067
+#define IDC_AFTER_RUN               1068
+#define IDC_RETRY_COUNT             1069
+#define IDC_TIMER_NEXT              1070
+#define IDC_TIMER_LAST              1071
+#define IDC_AFTER_RUN_TEXT          1072
+
+#define IDS_STATE_RETRY_WAIT        63300
+#define IDS_RETRY_WAIT              63301
+#define IDS_FAILED_AFTER_RETRIES    63302
+#define IDS_END_TIME_REACHED        63303
+#define IDS_BATCH_RETRIES           63304
+#define IDS_TIMER_WAIT_REPEAT       63305
+#define IDS_NO_REPEAT               63306
+#define IDS_RUN_SUMMARY             63307
+#define IDS_RUN_NOT_DIALLED         63308
+#define IDS_RUN_CONNECTED           63309
+#define IDS_RUN_DIAL_FAILED         63310
+#define IDS_RUN_ALREADY_UP          63311
+#define IDS_RUN_NONE                63312
+#define IDS_DAY_SUN                 63320
+#define IDS_DAY_MON                 63321
+#define IDS_DAY_TUE                 63322
+#define IDS_DAY_WED                 63323
+#define IDS_DAY_THU                 63324
+#define IDS_DAY_FRI                 63325
+#define IDS_DAY_SAT                 63326
+#define IDS_AFTER_NONE              63330
+#define IDS_AFTER_EXIT              63331
+#define IDS_AFTER_SLEEP             63332
+#define IDS_AFTER_SHUTDOWN          63333
+#define IDS_AFTER_COUNT_EXIT        63334
+#define IDS_AFTER_COUNT_SLEEP       63335
+#define IDS_AFTER_COUNT_SHUTDOWN    63336
+#define IDS_SLEEP_REFUSED           63337
+#define IDS_SHUTDOWN_REFUSED        63338
+#define IDS_REPEAT_NO_DAY           63340
+#define IDS_REPEAT_AFTER_RUN        63341
 
 

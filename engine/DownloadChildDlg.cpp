@@ -4,6 +4,7 @@
 #include "DownloadParentDlg.h"
 #include "DownloadThread.h"
 #include "FailureText.h"
+#include "RetryQueue.h"
 #include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../model/KestrinDoc.h"
@@ -188,7 +189,7 @@ void CDownloadChildDlg::GoOn()
         m_pThread->Quit();
 }
 
-void CDownloadChildDlg::EndItem(unsigned char remove, unsigned char add)
+void CDownloadChildDlg::EndItem(unsigned char remove, unsigned char add, const std::string* reason)
 {
     URLItem* item = m_pItem;
     m_pItem = nullptr;
@@ -199,7 +200,10 @@ void CDownloadChildDlg::EndItem(unsigned char remove, unsigned char add)
         parent->NoteOutcome(add);
     }
     m_strClaim.clear();
-    item->SetState((item->m_state & ~remove) | add);
+    if (reason)
+        item->SetState((item->m_state & ~remove) | add, *reason);
+    else
+        item->SetState((item->m_state & ~remove) | add);
 }
 
 void CDownloadChildDlg::FailItem(const TransferFailure& failure)
@@ -211,7 +215,7 @@ void CDownloadChildDlg::FailItem(const TransferFailure& failure)
         parent->NoteOutcome(ITEM_ERROR);
     }
     m_strClaim.clear();
-    item->SetFailed(item->m_state & ~ITEM_DOWNLOADING, FailureText(failure));
+    item->SetFailed(item->m_state & ~ITEM_DOWNLOADING, RetryQueue::FinalText(*item, FailureText(failure)));
 }
 
 void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThread*)
@@ -241,7 +245,14 @@ void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThre
         break;
     case DLM_ERROR: {
         const TransferFailure failure = m_pThread ? m_pThread->GetLastFailure() : TransferFailure();
-        FailItem(failure);
+        CDownloadParentDlg* parent = Parent();
+        if (parent && parent->OfferRetry(m_pItem, failure)) {
+            // It waits for its next try, keeping its claim on its file.
+            m_pItem = nullptr;
+            m_strClaim.clear();
+        } else {
+            FailItem(failure);
+        }
         GoOn();
         break;
     }
@@ -281,6 +292,13 @@ void CDownloadChildDlg::StopThread()
 {
     if (m_pThread)
         m_pThread->Stop();
+}
+
+void CDownloadChildDlg::EndAtDeadline(const std::string& reason)
+{
+    if (m_pItem)
+        EndItem(ITEM_DOWNLOADING | ITEM_DONE, ITEM_CANCELLED, &reason);
+    StopThread();
 }
 
 void CDownloadChildDlg::Abandon()

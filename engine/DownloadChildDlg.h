@@ -27,6 +27,9 @@ public:
     void Abandon();
     // Stops the thread: the current item ends cancelled.
     void StopThread();
+    // The disconnect time: the current item ends cancelled for `reason`
+    // now, and the thread stops.
+    void EndAtDeadline(const std::string& reason);
     // The panel never got a thread.
     bool HasNoThread() const { return m_bNoThread != 0; }
 
@@ -55,8 +58,9 @@ private:
     CDownloadParentDlg* Parent() const;
     // Starts the panel's download thread.
     void CreateThread();
-    // Ends the current item: `remove` bits off, `add` bits on.
-    void EndItem(unsigned char remove, unsigned char add);
+    // Ends the current item: `remove` bits off, `add` bits on, with the
+    // reason shown beside it when one is given.
+    void EndItem(unsigned char remove, unsigned char add, const std::string* reason = nullptr);
     void FailItem(const TransferFailure& failure);
 
     // The texts and the bar follow the transfer at most ten times a

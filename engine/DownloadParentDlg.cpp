@@ -1,11 +1,13 @@
 #include "DownloadParentDlg.h"
 #include "DownloadChildDlg.h"
 #include "../app/MainFrame.h"
+#include "../app/SharedSettings.h"
 #include "../app/resource.h"
 #include "../framework/WinApp.h"
 #include "../framework/Widen.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
+#include "../schedule/Clock.h"
 
 int CDownloadParentDlg::s_nChildWidth = 0;
 int CDownloadParentDlg::s_nChildHeight = 0;
@@ -13,7 +15,7 @@ int CDownloadParentDlg::s_nParentClientHeight = 0;
 
 CDownloadParentDlg::CDownloadParentDlg(CKestrinDoc* doc)
     : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0), m_bPlaced(0),
-      m_bClosing(0)
+      m_bClosing(0), m_bRetryTimer(0)
 {
 }
 
@@ -55,7 +57,7 @@ CDownloadChildDlg* CDownloadParentDlg::OpenPanel()
     return panel;
 }
 
-BOOL CDownloadParentDlg::StartDownloads()
+BOOL CDownloadParentDlg::StartDownloads(long long retryDeadline)
 {
     CKestrinDoc* doc = Doc();
     const int pending = doc ? doc->CountPendingItems() : 0;
@@ -64,6 +66,8 @@ BOOL CDownloadParentDlg::StartDownloads()
     m_bStopping = 0;
     m_claims.clear();
     m_nDone = m_nFailed = m_nCancelled = 0;
+    m_retries.Begin(g_settings.m_nRetryCount, retryDeadline);
+    WatchRetries(false);
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
         frame->OnBatchStarted();
     while (m_nChildren < 2 && m_nChildren < pending) {
@@ -165,7 +169,19 @@ void CDownloadParentDlg::RemoveChild(CWnd* child)
         return;
     if (m_nChildren > 0)
         return;
+    EndOrWait();
+}
 
+void CDownloadParentDlg::EndOrWait()
+{
+    CKestrinDoc* doc = Doc();
+    if (!m_bStopping && !m_bClosing && !m_bCloseRequested && doc && !doc->GetWaitingItems().empty()) {
+        // The batch goes on while items wait for their retry; Cancel ends it.
+        LayoutChildren(0);
+        WatchRetries(true);
+        return;
+    }
+    WatchRetries(false);
     ShowWindow(SW_HIDE);
     m_bStopping = 0;
     EndBatch();
@@ -175,12 +191,85 @@ void CDownloadParentDlg::RemoveChild(CWnd* child)
 
 void CDownloadParentDlg::EndBatch()
 {
+    // The main window hears first, so that what the document's observers
+    // show of the run (a scheduled run's summary) comes after it.
+    if (!m_bClosing) {
+        if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+            frame->OnBatchEnded(m_nDone, m_nFailed, m_nCancelled, m_retries.GetSpent());
+    }
     if (CKestrinDoc* doc = Doc())
         doc->FinishBatch();
-    if (m_bClosing)
+}
+
+bool CDownloadParentDlg::OfferRetry(URLItem* item, const TransferFailure& failure)
+{
+    if (!item || m_bStopping || m_bClosing || !Doc())
+        return false;
+    if (!m_retries.Offer(*item, failure, Clock::NowSeconds()))
+        return false;
+    WatchRetries(true);
+    return true;
+}
+
+void CDownloadParentDlg::WatchRetries(bool on)
+{
+    if (on == (m_bRetryTimer != 0) || !m_hWnd)
         return;
-    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        frame->OnBatchEnded(m_nDone, m_nFailed, m_nCancelled);
+    if (on)
+        m_bRetryTimer = ::SetTimer(m_hWnd, kRetryTimer, kRetryTickMs, nullptr) != 0;
+    else {
+        ::KillTimer(m_hWnd, kRetryTimer);
+        m_bRetryTimer = 0;
+    }
+}
+
+void CDownloadParentDlg::OnTimer(UINT_PTR id)
+{
+    if (id != kRetryTimer) {
+        CDialog::OnTimer(id);
+        return;
+    }
+    CKestrinDoc* doc = Doc();
+    if (!doc || m_bStopping || m_bClosing) {
+        WatchRetries(false);
+        return;
+    }
+    // Items that go back to unread call for panels themselves (FeedBatch).
+    const std::vector<URLItem*> waiting = doc->GetWaitingItems();
+    m_retries.Release(waiting, Clock::NowSeconds());
+    if (!doc->GetWaitingItems().empty())
+        return;
+    WatchRetries(false);
+    // Nothing waits any more (the items were marked unread or removed by
+    // the user): with no panel left the batch is over.
+    if (m_nChildren == 0 && !AddDownload())
+        EndOrWait();
+}
+
+void CDownloadParentDlg::EndWaits()
+{
+    WatchRetries(false);
+    CKestrinDoc* doc = Doc();
+    if (!doc)
+        return;
+    const std::vector<URLItem*> waiting = doc->GetWaitingItems();
+    m_nFailed += m_retries.Abandon(waiting);
+}
+
+void CDownloadParentDlg::StopAtDeadline(const std::string& reason)
+{
+    CKestrinDoc* doc = Doc();
+    if (!doc || doc->m_nBatchMode == CKestrinDoc::BATCH_IDLE || m_bClosing)
+        return;
+    m_bStopping = 1;
+    WatchRetries(false);
+    CDownloadChildDlg* panels[2] = {m_children[0], m_children[1]};
+    const int count = m_nChildren;
+    for (int i = 0; i < count; ++i)
+        panels[i]->EndAtDeadline(reason);
+    m_nCancelled += doc->CancelUnfinished(reason);
+    if (m_nChildren == 0)
+        EndOrWait();
 }
 
 void CDownloadParentDlg::NoteOutcome(unsigned char state)
@@ -244,24 +333,39 @@ std::string CDownloadParentDlg::TargetKey(const std::string& folder, const std::
 
 void CDownloadParentDlg::OnCancel()
 {
-    // Stop both transfers; their items end cancelled, the others stay
-    // unread, and the panels close one by one.
-    if (m_nChildren == 0)
+    // Stop both transfers; their items end cancelled, the items waiting
+    // for a retry end in error, the others stay unread, and the panels
+    // close one by one.
+    CKestrinDoc* doc = Doc();
+    const bool waiting = doc && !doc->GetWaitingItems().empty();
+    if (m_nChildren == 0 && !waiting)
         return;
     m_bStopping = 1;
+    EndWaits();
     EachPanel([](CDownloadChildDlg* panel) { panel->StopThread(); });
+    if (m_nChildren == 0)
+        EndOrWait();
 }
 
 void CDownloadParentDlg::AbandonBatch()
 {
     m_bStopping = 1;
+    WatchRetries(false);
     EachPanel([](CDownloadChildDlg* panel) { panel->Abandon(); });
+    // Only retries waited: nothing is left to wind down.
+    CKestrinDoc* doc = Doc();
+    if (m_nChildren == 0 && doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE)
+        EndOrWait();
 }
 
 void CDownloadParentDlg::BeginClose()
 {
     m_bClosing = 1;
+    WatchRetries(false);
     EachPanel([](CDownloadChildDlg* panel) { panel->StopThread(); });
+    CKestrinDoc* doc = Doc();
+    if (m_nChildren == 0 && doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE)
+        EndOrWait();
 }
 
 void CDownloadParentDlg::EachPanel(void (*step)(CDownloadChildDlg*))
@@ -297,6 +401,7 @@ void CDownloadParentDlg::OnDestroy()
     // Going with its owner: panels closing now start nothing new.
     m_bStopping = 1;
     m_bClosing = 1;
+    WatchRetries(false);
     CDialog::OnDestroy();
 }
 

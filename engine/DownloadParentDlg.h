@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include "RetryQueue.h"
 #include "../framework/Dialog.h"
 
 class CDownloadChildDlg;
@@ -16,8 +17,9 @@ public:
     explicit CDownloadParentDlg(CKestrinDoc* doc);
 
     bool Create(HWND owner);
-    // Opens the panels of a new batch; FALSE when nothing is pending.
-    BOOL StartDownloads();
+    // Opens the panels of a new batch; FALSE when nothing is pending. No
+    // retry is to begin after `retryDeadline` (Clock::Seconds; 0: none).
+    BOOL StartDownloads(long long retryDeadline = 0);
     // Opens one more panel if there is room and an item waits.
     BOOL AddDownload();
     // Stops every transfer and lets go of their items; the batch ends as
@@ -30,6 +32,19 @@ public:
     void RequestClose();
     // A panel's window is being destroyed.
     void RemoveChild(CWnd* child);
+
+    // A panel's item failed: true when it now waits for a retry (its file
+    // stays claimed), false when the failure is final.
+    bool OfferRetry(URLItem* item, const TransferFailure& failure);
+    // The disconnect time of a scheduled run: the transfers stop (their
+    // partial files stay for a later resume), and every item not done ends
+    // cancelled for `reason`, at once.
+    void StopAtDeadline(const std::string& reason);
+    int GetRetryCount() const { return m_retries.GetSpent(); }
+    // The timer that puts items whose retry is due back to the pending ones.
+    static constexpr UINT_PTR kRetryTimer = 2;
+    static constexpr UINT kRetryTickMs = 1000;
+    const RetryQueue& GetRetries() const { return m_retries; }
 
     bool IsStopping() const { return m_bStopping != 0 || m_bClosing != 0; }
     bool IsClosing() const { return m_bClosing != 0; }
@@ -60,6 +75,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnTimer(UINT_PTR id) override;
     void OnCancel() override;
     void OnDestroy() override;
     void PostNcDestroy() override;
@@ -72,12 +88,19 @@ private:
     CKestrinDoc* Doc() const;
     // The batch is over: the document and the main window are told.
     void EndBatch();
+    // No panel is open: the batch ends, unless items wait for a retry
+    // (and the batch is not being stopped), which the retry timer watches.
+    void EndOrWait();
+    void WatchRetries(bool on);
+    // The waiting items end in error; the number goes to the failed ones.
+    void EndWaits();
 
     CKestrinDoc* m_pDoc;
     unsigned m_bCloseRequested : 1;
     unsigned m_bStopping : 1;       // the batch is being cancelled or given up
     unsigned m_bPlaced : 1;
     unsigned m_bClosing : 1;        // the program is closing: for good
+    unsigned m_bRetryTimer : 1;     // the retry timer runs
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
 
@@ -85,4 +108,5 @@ private:
     int m_nDone = 0;
     int m_nFailed = 0;
     int m_nCancelled = 0;
+    RetryQueue m_retries;
 };

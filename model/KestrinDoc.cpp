@@ -75,11 +75,21 @@ void CKestrinDoc::NoteDownloading(URLItem* item, bool downloading)
         m_downloading.erase(it);
 }
 
+void CKestrinDoc::NoteWaiting(URLItem* item, bool waiting)
+{
+    auto it = std::find(m_waiting.begin(), m_waiting.end(), item);
+    if (waiting && it == m_waiting.end())
+        m_waiting.push_back(item);
+    else if (!waiting && it != m_waiting.end())
+        m_waiting.erase(it);
+}
+
 void CKestrinDoc::ForgetItem(URLItem* item)
 {
     m_byURL.erase(item->m_strURL);
     CountPending(item, false);
     NoteDownloading(item, false);
+    NoteWaiting(item, false);
     item->m_nIndex = -1;
 }
 
@@ -157,24 +167,27 @@ int CKestrinDoc::RemoveItems(const std::vector<int>& indexes, std::vector<int>* 
     return removed;
 }
 
-BOOL CKestrinDoc::StartBatch(int mode)
+BOOL CKestrinDoc::StartBatch(int mode, long long retryDeadline)
 {
     if (m_nBatchMode != BATCH_IDLE)
         return FALSE;
     {
         // The rows are drawn again once, not row by row.
         CKestrinView::RowBatch rows(GetListView());
-        for (URLItem* item : m_items)
+        for (URLItem* item : m_items) {
+            item->m_nRetries = 0;
             item->SetState(ITEM_UNREAD);
+        }
     }
     // Every item is unread now, however its state was reached.
     for (URLItem* item : m_items)
         CountPending(item, item->IsPending());
     m_downloading.clear();
+    m_waiting.clear();
     m_nFirstPending = 0;
     theApp.ApplyCurrentFolder();
     m_nBatchMode = mode;
-    if (!m_pParentDlg || !m_pParentDlg->StartDownloads()) {
+    if (!m_pParentDlg || !m_pParentDlg->StartDownloads(retryDeadline)) {
         m_nBatchMode = BATCH_IDLE;
         return FALSE;
     }
@@ -214,11 +227,25 @@ void CKestrinDoc::FeedBatch()
         m_pParentDlg->AddDownload();
 }
 
+int CKestrinDoc::CancelUnfinished(const std::string& reason)
+{
+    int cancelled = 0;
+    CKestrinView::RowBatch rows(GetListView());
+    for (URLItem* item : m_items) {
+        if (item->IsPending() || (item->m_state & ITEM_RETRY_WAIT)) {
+            item->SetState(ITEM_CANCELLED, reason);
+            ++cancelled;
+        }
+    }
+    return cancelled;
+}
+
 void CKestrinDoc::OnItemStateChanged(unsigned char state, URLItem* item)
 {
     if (IndexOf(item) >= 0) {
         CountPending(item, (state & ITEM_STATE_BITS) == 0);
         NoteDownloading(item, (state & ITEM_DOWNLOADING) != 0);
+        NoteWaiting(item, (state & ITEM_RETRY_WAIT) != 0);
     }
     if (state == ITEM_UNREAD)
         FeedBatch();
@@ -276,6 +303,7 @@ void CKestrinDoc::DeleteContents()
     m_nFirstPending = 0;
     m_nPending = 0;
     m_downloading.clear();
+    m_waiting.clear();
     CDocument::DeleteContents();
 }
 

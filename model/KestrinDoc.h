@@ -46,14 +46,22 @@ public:
     int IndexOf(const URLItem* item) const;
     // The items of this list being downloaded now (a few at most).
     const std::vector<URLItem*>& GetDownloadingItems() const { return m_downloading; }
+    // The items waiting for a retry in the running batch.
+    const std::vector<URLItem*>& GetWaitingItems() const { return m_waiting; }
 
-    BOOL StartBatch(int mode);
+    // Every item becomes unread and the batch starts; no retry of it is to
+    // begin after `retryDeadline` (a time on Clock::Seconds' scale; 0 for
+    // none).
+    BOOL StartBatch(int mode, long long retryDeadline = 0);
     void FinishBatch();
     // The first pending item in list order, while a batch runs.
     URLItem* FirstPendingItem() const;
     int CountPendingItems() const;
     // Lets a running batch take up newly pending items.
     void FeedBatch();
+    // Items still pending or waiting for a retry end cancelled for
+    // `reason`; returns how many.
+    int CancelUnfinished(const std::string& reason);
     void OnItemStateChanged(unsigned char state, URLItem* item);
 
     CKestrinView* GetListView() const;
@@ -102,6 +110,7 @@ private:
     void Renumber(size_t from);
     void CountPending(URLItem* item, bool pending);
     void NoteDownloading(URLItem* item, bool downloading);
+    void NoteWaiting(URLItem* item, bool waiting);
 
     std::vector<URLItem*> m_items;
     CDownloadParentDlg* m_pParentDlg;
@@ -116,6 +125,7 @@ private:
     mutable size_t m_nFirstPending = 0;
     int m_nPending = 0;
     std::vector<URLItem*> m_downloading;
+    std::vector<URLItem*> m_waiting;
 
     static CKestrinDoc* s_pDoc;
 };

@@ -16,16 +16,25 @@ void URLItem::SetState(unsigned char state)
     if (state == m_state)
         return;
     m_state = state;
-    if (!(state & ITEM_ERROR))
+    if (!(state & (ITEM_ERROR | ITEM_CANCELLED | ITEM_RETRY_WAIT)))
         m_strFailure.clear();
+    if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
+        doc->OnItemStateChanged(state, this);
+}
+
+void URLItem::SetState(unsigned char state, const std::string& reason)
+{
+    if (state == m_state && reason == m_strFailure)
+        return;
+    m_state = state;
+    m_strFailure = reason;
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->OnItemStateChanged(state, this);
 }
 
 void URLItem::SetFailed(unsigned char state, const std::string& text)
 {
-    m_strFailure = text;
-    SetState(state | ITEM_ERROR);
+    SetState(state | ITEM_ERROR, text);
 }
 
 const std::string& URLItem::GetStateLabel() const
@@ -38,6 +47,8 @@ const std::string& URLItem::GetStateLabel() const
         return g_settings.m_strStateCancelled;
     if (m_state & ITEM_ERROR)
         return g_settings.m_strStateError;
+    if (m_state & ITEM_RETRY_WAIT)
+        return g_settings.m_strStateRetryWait;
     return g_settings.m_strStateUnread;
 }
 

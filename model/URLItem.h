@@ -9,7 +9,9 @@ enum : unsigned char {
     ITEM_DOWNLOADING = 0x04,
     ITEM_CANCELLED = 0x08,
     ITEM_ERROR = 0x10,
-    ITEM_STATE_BITS = 0x1E,
+    // Failed for a reason that may pass: fetched again when its pause is over.
+    ITEM_RETRY_WAIT = 0x20,
+    ITEM_STATE_BITS = 0x3E,
 };
 
 // One entry of the download list: a URL, the file it is saved to, the size
@@ -21,8 +23,13 @@ public:
     URLItem& operator=(const URLItem&) = delete;
 
     // Changes the state and tells the live document, unless it is the same.
-    // The failure text goes with the error state.
+    // The reason stays with the error, cancelled and retry-wait states and
+    // goes with any other.
     void SetState(unsigned char state);
+    // The state with the reason shown beside it: why the item failed or was
+    // cancelled, or when it is tried again. Tells the document when either
+    // changed.
+    void SetState(unsigned char state, const std::string& reason);
     // Ends the item in error for the reason `text`.
     void SetFailed(unsigned char state, const std::string& text);
     // The label of the state column ("ﾀﾞｳﾝﾛｰﾄﾞ中", "完了", ...).
@@ -45,9 +52,17 @@ public:
     // A transfer of the item was started in this run, so a partial file of
     // it may lie beside its target.
     bool m_bTransferStarted = false;
-    // Why the last download failed, in the user's words; empty unless the
-    // item is in error.
+    // Why the last download failed, in the user's words (or, while the item
+    // waits for a retry, when it is tried again); empty unless the item is
+    // in error, cancelled for a reason, or waiting.
     std::string m_strFailure;
+
+    // Retries of the running batch: how many were spent on the item, and
+    // while it waits, when it is fetched again (Clock::Seconds) and why its
+    // last try failed.
+    int m_nRetries = 0;
+    long long m_llRetryAt = 0;
+    std::string m_strLastFailure;
 
     // Kept by the document that lists the item: its position in the list
     // (-1 while unlisted), and whether it is counted as pending.

@@ -2,5 +2,11 @@
 
 bool TimerSchedule::IsSet() const
 {
-    return !(start.IsUnset() && end.IsUnset() && hangUpWhenDone == 0 && entryName.empty());
+    return !(start.IsUnset() && end.IsUnset() && hangUpWhenDone == 0 && entryName.empty() &&
+             afterRun == AfterRunAction::None);
+}
+
+bool TimerSchedule::Repeats() const
+{
+    return repeat && !start.IsUnset() && (days & kEveryDay) != 0;
 }

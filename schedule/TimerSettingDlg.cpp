@@ -1,5 +1,6 @@
 #include "TimerSettingDlg.h"
 #include <algorithm>
+#include "AfterRun.h"
 #include "DialService.h"
 #include "TimerSchedule.h"
 #include "../app/SharedSettings.h"
@@ -29,6 +30,9 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix)
                             p.c_str(), static_cast<int>(p.size())) == CSTR_EQUAL;
 }
 
+const int kDayBoxes[7] = {IDC_DAY_SUN, IDC_DAY_MON, IDC_DAY_TUE, IDC_DAY_WED,
+                          IDC_DAY_THU, IDC_DAY_FRI, IDC_DAY_SAT};
+
 } // namespace
 
 CTimerSettingDlg::CTimerSettingDlg(TimerSchedule* schedule, HWND parent)
@@ -40,7 +44,11 @@ CTimerSettingDlg::CTimerSettingDlg(TimerSchedule* schedule, HWND parent)
       m_nEndMinute(static_cast<BYTE>(g_settings.m_nTimerMinuteEnd)),
       m_nHangUp(g_settings.m_bTimerHangUp),
       m_nEndChoice(g_settings.m_bTimerEnd ? 0 : 1),
-      m_nStartChoice(g_settings.m_bTimerBegin ? 0 : 1)
+      m_nStartChoice(g_settings.m_bTimerBegin ? 0 : 1),
+      m_nRepeat(g_settings.m_bTimerRepeat),
+      m_nDays(static_cast<unsigned char>(g_settings.m_nTimerRepeatDays & TimerSchedule::kEveryDay)),
+      m_nAfterRun(g_settings.m_nTimerAfterRun),
+      m_nRetryCount(g_settings.m_nRetryCount)
 {
 }
 
@@ -50,11 +58,18 @@ BOOL CTimerSettingDlg::OnInitDialog()
     // "ダイヤルしない" always comes first, whatever the list's sorting.
     ::SendMessageA(m_hEntryList, CB_INSERTSTRING, 0,
                    reinterpret_cast<LPARAM>(AfxLoadString(IDS_NO_DIAL).c_str()));
+    for (AfterRunAction action : {AfterRunAction::None, AfterRunAction::Exit, AfterRunAction::Sleep,
+                                  AfterRunAction::Shutdown})
+        ::SendDlgItemMessageA(m_hWnd, IDC_AFTER_RUN, CB_ADDSTRING, 0,
+                              reinterpret_cast<LPARAM>(AfterRun::Name(action).c_str()));
+    for (int day = 0; day < 7; ++day)
+        ::CheckDlgButton(m_hWnd, kDayBoxes[day], (m_nDays >> day) & 1 ? BST_CHECKED : BST_UNCHECKED);
     CDialog::OnInitDialog();
     FillEntryList();
     SelectSavedEntry();
     EnableStartTime(m_nStartChoice == 0);
     EnableEndTime(m_nEndChoice == 0);
+    EnableRepeat();
     return TRUE;
 }
 
@@ -72,6 +87,10 @@ void CTimerSettingDlg::DoDataExchange(CDataExchange& dx)
     DDX_Radio(dx, IDC_END_SET, m_nEndChoice);
     DDX_Radio(dx, IDC_START_SET, m_nStartChoice);
     DDX_CBIndex(dx, IDC_ENTRY_LIST, m_nEntryIndex);
+    DDX_Check(dx, IDC_REPEAT, m_nRepeat);
+    DDX_CBIndex(dx, IDC_AFTER_RUN, m_nAfterRun);
+    DDX_Text(dx, IDC_RETRY_COUNT, m_nRetryCount);
+    DDV_MinMaxInt(dx, m_nRetryCount, 0, 10);
 }
 
 void CTimerSettingDlg::FillEntryList()
@@ -126,14 +145,39 @@ void CTimerSettingDlg::EnableEndTime(bool on)
     ::EnableWindow(GetDlgItem(IDC_END_MINUTE), on);
 }
 
+void CTimerSettingDlg::EnableRepeat()
+{
+    const bool startSet = ::IsDlgButtonChecked(m_hWnd, IDC_START_SET) == BST_CHECKED;
+    const bool repeat = ::IsDlgButtonChecked(m_hWnd, IDC_REPEAT) == BST_CHECKED;
+    ::EnableWindow(GetDlgItem(IDC_REPEAT), startSet);
+    for (int id : kDayBoxes)
+        ::EnableWindow(GetDlgItem(id), startSet && repeat);
+}
+
+unsigned char CTimerSettingDlg::CheckedDays() const
+{
+    unsigned char days = 0;
+    for (int day = 0; day < 7; ++day)
+        if (::IsDlgButtonChecked(m_hWnd, kDayBoxes[day]) == BST_CHECKED)
+            days |= static_cast<unsigned char>(1 << day);
+    return days;
+}
+
 bool CTimerSettingDlg::OnCommand(UINT id, UINT code, HWND control)
 {
     if (code == BN_CLICKED) {
         switch (id) {
-        case IDC_START_SET: EnableStartTime(true); return true;
-        case IDC_START_NOW: EnableStartTime(false); return true;
+        case IDC_START_SET: EnableStartTime(true); EnableRepeat(); return true;
+        case IDC_START_NOW: EnableStartTime(false); EnableRepeat(); return true;
         case IDC_END_SET: EnableEndTime(true); return true;
         case IDC_END_NONE: EnableEndTime(false); return true;
+        case IDC_REPEAT:
+            // Turned on with no day chosen: every day.
+            if (::IsDlgButtonChecked(m_hWnd, IDC_REPEAT) == BST_CHECKED && CheckedDays() == 0)
+                for (int box : kDayBoxes)
+                    ::CheckDlgButton(m_hWnd, box, BST_CHECKED);
+            EnableRepeat();
+            return true;
         }
     }
     return CDialog::OnCommand(id, code, control);
@@ -145,6 +189,21 @@ void CTimerSettingDlg::OnOK()
     // dialog open with nothing written.
     if (!UpdateData(true))
         return;
+    m_nDays = CheckedDays();
+    // A repeat runs at the start time of the chosen days; it has to come
+    // back for the next one.
+    const bool repeat = m_nRepeat != 0 && m_nStartChoice == 0;
+    const auto afterRun = static_cast<AfterRunAction>(m_nAfterRun < 0 ? 0 : m_nAfterRun);
+    if (repeat && m_nDays == 0) {
+        AfxMessageBox(IDS_REPEAT_NO_DAY, MB_ICONEXCLAMATION | MB_OK);
+        ::SetFocus(GetDlgItem(IDC_DAY_SUN));
+        return;
+    }
+    if (repeat && (afterRun == AfterRunAction::Exit || afterRun == AfterRunAction::Shutdown)) {
+        AfxMessageBox(IDS_REPEAT_AFTER_RUN, MB_ICONEXCLAMATION | MB_OK);
+        ::SetFocus(GetDlgItem(IDC_AFTER_RUN));
+        return;
+    }
     std::string name;
     if (m_nEntryIndex > 0) {
         name = EntryText(m_nEntryIndex);
@@ -153,6 +212,9 @@ void CTimerSettingDlg::OnOK()
     m_pSchedule->start = m_nStartChoice == 0 ? TimeOfDay{m_nStartHour, m_nStartMinute} : TimeOfDay::Unset;
     m_pSchedule->end = m_nEndChoice == 0 ? TimeOfDay{m_nEndHour, m_nEndMinute} : TimeOfDay::Unset;
     m_pSchedule->hangUpWhenDone = m_nHangUp;
+    m_pSchedule->repeat = repeat;
+    m_pSchedule->days = m_nDays;
+    m_pSchedule->afterRun = afterRun;
 
     if (m_nStartChoice == 0) {
         g_settings.m_nTimerHourBegin = m_nStartHour;
@@ -170,5 +232,10 @@ void CTimerSettingDlg::OnOK()
     }
     g_settings.m_strRasEntryName = name;
     g_settings.m_bTimerHangUp = m_nHangUp != 0;
+    g_settings.m_bTimerRepeat = m_nRepeat != 0;
+    if (m_nDays != 0)
+        g_settings.m_nTimerRepeatDays = m_nDays;
+    g_settings.m_nTimerAfterRun = static_cast<int>(afterRun);
+    g_settings.m_nRetryCount = m_nRetryCount;
     EndDialog(IDOK);
 }

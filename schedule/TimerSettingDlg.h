@@ -6,9 +6,11 @@
 struct TimerSchedule;
 
 // The "タイマーの設定" dialog: when to start (at a time or now), whether and
-// when to hang up, which phone-book entry to dial and whether to hang up
-// when the downloads are done. It starts from the shared settings; OK fills
-// the caller's schedule and stores the same choices in the settings.
+// when to hang up, which phone-book entry to dial, whether to hang up when
+// the downloads are done, whether to run again on chosen days of the week,
+// what the machine does after the run, and how often a failure that may
+// pass is retried. It starts from the shared settings; OK fills the
+// caller's schedule and stores the same choices in the settings.
 class CTimerSettingDlg : public CDialog {
 public:
     explicit CTimerSettingDlg(TimerSchedule* schedule, HWND parent = nullptr);
@@ -24,6 +26,9 @@ private:
     void SelectSavedEntry();
     void EnableStartTime(bool on);
     void EnableEndTime(bool on);
+    // The repeat box needs a start time; the days need the repeat box.
+    void EnableRepeat();
+    unsigned char CheckedDays() const;
     std::string EntryText(int index) const;
 
     TimerSchedule* m_pSchedule;
@@ -36,4 +41,8 @@ private:
     int m_nEndChoice;
     int m_nStartChoice;
     int m_nEntryIndex = 0;
+    int m_nRepeat;
+    unsigned char m_nDays;
+    int m_nAfterRun;
+    int m_nRetryCount;
 };

@@ -8,4 +8,5 @@ enum class TimerState : unsigned char {
     WaitHangUp = 3,     // the download is over, waiting for the end time
     Dialing = 4,        // the dial-up manager sets up a call
     WaitDownload = 5,   // waiting for the start time, then download
+    WaitRepeat = 6,     // a repeating run is over, waiting for the next one
 };

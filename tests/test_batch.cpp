@@ -104,6 +104,9 @@ struct Session {
         ResetRegistry();
         ::SetCurrentDirectoryA(dir.Path().c_str());
         test::WriteRegString("Settings", "CurrentDirectory", dir.Path());
+        // A failure ends its item at once here; retries have tests of
+        // their own (test_retry_run).
+        test::WriteRegDWord("Settings", "RetryCount", 0);
         ok = StartApp();
     }
     ~Session()

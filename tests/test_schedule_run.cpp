@@ -89,6 +89,7 @@ std::string Label(TimerState state)
     case TimerState::WaitHangUp: return Ansi("切断待機中");
     case TimerState::Dialing: return Ansi("ダイヤル中");
     case TimerState::WaitDownload: return Ansi("ダウンロード待機中");
+    case TimerState::WaitRepeat: return Ansi("次回の実行を待機中");
     case TimerState::Idle: break;
     }
     return "";
@@ -341,7 +342,7 @@ TEST_CASE("countdown: an end time earlier than the start is reached the next day
         CHECK_EQ(Doc()->GetListView()->GetListCtrl().GetItemText(i, 1), Ansi("完了"));
 }
 
-TEST_CASE("countdown: the end time is not watched while dialling; reached during the download it hangs up")
+TEST_CASE("countdown: the end time is not watched while dialling; reached during the download it hangs up and stops it")
 {
     struct {
         const char* name;
@@ -371,16 +372,19 @@ TEST_CASE("countdown: the end time is not watched while dialling; reached during
         const HRASCONN dialled = session.fake.m_active[0];
         Tick();
         if (row.hangsUp) {
+            // The end time wins: the transfer stops with the line, its
+            // item cancelled for that reason, and the window closes.
             CHECK(session.fake.m_hungUp == (std::vector<HRASCONN>{dialled}));
+            CHECK_EQ(Doc()->GetListView()->GetListCtrl().GetItemText(0, 1), Ansi("ｷｬﾝｾﾙ"));
+            CHECK_EQ(Doc()->GetItem(0)->m_strFailure, Ansi("切断時刻になりました"));
+            CHECK(WaitBatchEnd(5000));
             CHECK(WaitTimerClosed(2000));
-            // The transfers go on without the window.
-            CHECK_EQ(Doc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_DOWNLOAD));
         } else {
             CHECK(session.fake.m_hungUp.empty());
             CHECK(Timer()->GetState() == TimerState::Downloading);
+            CHECK(WaitBatchEnd());
+            CHECK_EQ(Doc()->GetListView()->GetListCtrl().GetItemText(0, 1), Ansi("完了"));
         }
-        CHECK(WaitBatchEnd());
-        CHECK_EQ(Doc()->GetListView()->GetListCtrl().GetItemText(0, 1), Ansi("完了"));
     }
 }
 

@@ -23,6 +23,7 @@ its first request (announcing N) and whole on later ones:
   /norange/N/C        ETag, but ignores Range (200 every time)
   /changing/N/C       a new ETag on every request, so If-Range never holds
   /badrange/N/C       ETag, answers a range request with a wrong 206
+Changing answers for retries (/flaky/..., /flakylog): see flaky_routes.py.
 Hostile routes:
   /loop/CODE          redirects to itself with CODE
   /go/CODE?to=URL     redirects to URL with CODE
@@ -49,6 +50,8 @@ import threading
 import time
 import urllib.parse
 
+import flaky_routes
+
 COUNTS = {}
 RANGES = {}
 SENT = {}
@@ -74,7 +77,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = [p for p in url.path.split('/') if p]
-        if parts[:1] not in (['count'], ['lastrange'], ['sent']):
+        if parts[:1] not in (['count'], ['lastrange'], ['sent'], ['flakylog']):
             with LOCK:
                 COUNTS[self.path] = COUNTS.get(self.path, 0) + 1
                 RANGES[self.path] = self.headers.get('Range', '-')
@@ -172,6 +175,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif parts[:1] and parts[0] in ('cut', 'cutlm', 'cutnoval', 'norange', 'changing', 'badrange') \
                 and len(parts) >= 3:
             self.resume_route(parts[0], int(parts[1]), int(parts[2]))
+        elif parts[:1] == ['flaky'] and len(parts) >= 2:
+            flaky_routes.route(self, parts, pattern)
+        elif parts == ['flakylog']:
+            query = urllib.parse.parse_qs(url.query)
+            self.send_body(200, flaky_routes.log(query.get('path', [''])[0]).encode())
         elif parts[:1] == ['loop'] and len(parts) == 2:
             self.redirect(int(parts[1]), self.path)
         elif parts[:1] == ['go'] and len(parts) == 2:

@@ -2,9 +2,7 @@
 
 FakeClock::FakeClock(int hour, int minute)
 {
-    m_now.wYear = 2026;
-    m_now.wMonth = 12;
-    m_now.wDay = 7;
+    SetDate(2026, 12, 7);
     SetTime(hour, minute);
     Clock::Set(this);
 }
@@ -14,15 +12,29 @@ FakeClock::~FakeClock()
     Clock::Set(nullptr);
 }
 
-void FakeClock::SetTime(int hour, int minute)
+void FakeClock::SetTime(int hour, int minute, int second)
 {
     m_now.wHour = static_cast<WORD>(hour);
     m_now.wMinute = static_cast<WORD>(minute);
-    m_now.wSecond = 0;
+    m_now.wSecond = static_cast<WORD>(second);
+    m_now.wMilliseconds = 0;
+}
+
+void FakeClock::SetDate(int year, int month, int day)
+{
+    m_now.wYear = static_cast<WORD>(year);
+    m_now.wMonth = static_cast<WORD>(month);
+    m_now.wDay = static_cast<WORD>(day);
+    // Through the system's calendar, for the day of the week.
+    m_now = Clock::FromSeconds(Clock::Seconds(m_now));
 }
 
 void FakeClock::Advance(int minutes)
 {
-    const int total = ((m_now.wHour * 60 + m_now.wMinute + minutes) % 1440 + 1440) % 1440;
-    SetTime(total / 60, total % 60);
+    AdvanceSeconds(minutes * 60LL);
+}
+
+void FakeClock::AdvanceSeconds(long long seconds)
+{
+    m_now = Clock::FromSeconds(Clock::Seconds(m_now) + seconds);
 }

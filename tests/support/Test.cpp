@@ -19,8 +19,20 @@ std::vector<Case>& Cases()
 }
 
 int g_failures = 0;
+std::vector<std::string> g_contexts;
 
 } // namespace
+
+Context::Context(std::string what)
+{
+    g_contexts.push_back(std::move(what));
+}
+
+Context::~Context()
+{
+    if (!g_contexts.empty())
+        g_contexts.pop_back();
+}
 
 void Register(const char* name, std::function<void()> fn)
 {
@@ -30,6 +42,8 @@ void Register(const char* name, std::function<void()> fn)
 void Fail(const char* file, int line, const std::string& what)
 {
     ++g_failures;
+    for (const std::string& context : g_contexts)
+        std::printf("  in: %s\n", context.c_str());
     std::printf("  %s:%d: %s\n", file, line, what.c_str());
     std::fflush(stdout);
 }
@@ -42,6 +56,7 @@ int RunAll(int argc, char** argv)
         if (only && !std::strstr(c.name, only))
             continue;
         const int before = g_failures;
+        g_contexts.clear();
         std::printf("[ RUN  ] %s\n", c.name);
         std::fflush(stdout);
         try {

@@ -25,6 +25,16 @@ bool CheckEq(const A& a, const B& b, const char* ea, const char* eb,
     return false;
 }
 
+// Names what is being checked (a table row) while it lives: a failure
+// inside says it.
+class Context {
+public:
+    explicit Context(std::string what);
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+};
+
 struct Registrar {
     Registrar(const char* name, std::function<void()> fn) { Register(name, std::move(fn)); }
 };
