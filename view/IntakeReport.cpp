@@ -2,6 +2,15 @@
 #include "../app/resource.h"
 #include "../engine/FailureText.h"
 #include "../framework/MessageBox.h"
+#include "../model/KestrinDoc.h"
+
+void IntakeReport::Offer(CKestrinDoc& doc, const char* url)
+{
+    if (!CKestrinDoc::IsListableURL(url))
+        Count(NOT_URL);
+    else
+        Count(doc.AddURL(url) ? ADDED : LISTED);
+}
 
 void IntakeReport::Count(Outcome outcome)
 {

@@ -477,14 +477,8 @@ BOOL CKestrinView::ImportURLs(COleDataObject* data)
     IntakeReport report;
     {
         RowBatch batch(this);
-        report.CountNotUrls(UrlImporter::Import(*data, [doc, &report](const char* url) {
-            if (!CKestrinDoc::IsListableURL(url))
-                report.Count(IntakeReport::NOT_URL);
-            else
-                report.Count(doc->AddURL(url) ? IntakeReport::ADDED : IntakeReport::LISTED);
-        }));
+        report.CountNotUrls(UrlImporter::Import(*data, [&](const char* url) { report.Offer(*doc, url); }));
     }
-    // The user hears what came of it, nothing included.
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
         frame->ShowIntakeReport(report.Text());
     return TRUE;
