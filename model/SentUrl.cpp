@@ -132,6 +132,14 @@ bool SentUrl::FindHost(const std::string& url, size_t& at, size_t& length)
 
 std::string SentUrl::FromUtf8(const std::string& given, HostToAscii hostToAscii)
 {
+    // Most URLs have nothing to change: no byte any part escapes.
+    bool plain = true;
+    for (size_t i = 0; i < given.size() && plain; ++i)
+        plain = !MustEscape(static_cast<unsigned char>(given[i]), AUTHORITY, true) &&
+                given[i] != '\'';
+    if (plain)
+        return given;
+
     // What browsers drop around a URL: blanks and control bytes.
     size_t first = 0, last = given.size();
     while (first < last && static_cast<unsigned char>(given[first]) <= 0x20)

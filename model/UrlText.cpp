@@ -37,8 +37,13 @@ bool UrlText::ToWide(const std::string& text, unsigned codePage, std::wstring& w
 bool UrlText::ToAnsi(const std::wstring& wide, std::string& ansi)
 {
     ansi.clear();
-    if (wide.empty())
+    bool ascii = true;
+    for (size_t i = 0; i < wide.size() && ascii; ++i)
+        ascii = wide[i] < 0x80;
+    if (ascii) {
+        ansi.assign(wide.begin(), wide.end());   // the same in every ANSI code page
         return true;
+    }
     const int size = static_cast<int>(wide.size());
     BOOL lost = FALSE;
     const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size,

@@ -151,6 +151,26 @@ TEST_CASE("the server receives Japanese paths, queries and hosts as browsers sen
     }
 }
 
+TEST_CASE("two URLs whose decoded names are one file: the second is not written over the first")
+{
+    Session session;
+    REQUIRE(session.ok);
+    REQUIRE(ServerPort("raw") > 0);
+    const std::string first = "http://127.0.0.1:" + Port() + Ansi("/same/資料.txt");
+    const std::string second = "http://xn--r8jz45g.xn--zckzah:" + Port() + "/same/%E8%B3%87%E6%96%99.txt";
+    Doc()->AddURL(first.c_str());
+    Doc()->AddURL(second.c_str());
+    REQUIRE(Doc()->GetItemCount() == 2);
+    CHECK_EQ(Doc()->GetItem(1)->m_strFileName, Ansi("same\\資料.txt"));
+    CHECK(RunBatch());
+    CHECK(Doc()->GetItem(0)->m_state == ITEM_DONE);
+    CHECK(Doc()->GetItem(1)->m_state == ITEM_ERROR);
+    CHECK_EQ(Doc()->GetItem(1)->m_strFailure, Ansi("他のアイテムと同じファイルです"));
+    std::string got;
+    CHECK(ReadFileBytes(session.dir.File(Ansi("same\\資料.txt")), got));
+    CHECK_EQ(got, "GET /same/%E8%B3%87%E6%96%99.txt HTTP/1.1\nHost: 127.0.0.1:" + Port() + "\n");
+}
+
 TEST_CASE("a URL outside the code page pasted as wide text is kept escaped, downloaded, and comes back from a list file")
 {
     Session session;
@@ -233,6 +253,13 @@ TEST_CASE("after a paste or a drop the status bar says what came of it")
     CHECK_EQ(StatusText(), Report(1, 0, 0));
     DropUrl(ClipFormats::UniformResourceLocator, std::string("http://h/a\r\nHost: x") + '\0');
     CHECK_EQ(StatusText(), Report(0, 0, 1));
+
+    // A browser's URL format with the link's title on its second line:
+    // the title is no line of text that failed.
+    const std::wstring mozUrl = L"http://h/moz\n\x8cc7\x6599";
+    DropUrl(ClipFormats::MozUrl, std::string(reinterpret_cast<const char*>(mozUrl.c_str()),
+                                             (mozUrl.size() + 1) * sizeof(wchar_t)));
+    CHECK_EQ(StatusText(), Report(1, 0, 0));
 
     // Nothing in the data that could be a URL.
     PutTextOnClipboard(std::wstring(L""));

@@ -225,7 +225,6 @@ size_t UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
         enum { Wide, Utf8, Ansi } kind;
     };
     const Source sources[] = {
-        {ClipFormats::UniformResourceLocatorW, Source::Wide},
         {ClipFormats::MozUrl, Source::Wide},
         {ClipFormats::NetscapeUrl, Source::Utf8},
         {CF_UNICODETEXT, Source::Wide},
@@ -246,7 +245,9 @@ size_t UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
         size_t others = 0;
         for (const std::string& url : UrlLinesOf(text, &others))
             add(url.c_str());
-        return others;
+        // The browsers' URL formats give each URL's title on the next line.
+        const bool titled = s.cf == ClipFormats::MozUrl || s.cf == ClipFormats::NetscapeUrl;
+        return titled ? 0 : others;
     }
     return 0;
 }
