@@ -8,12 +8,16 @@ using IdnToAsciiFn = int(WINAPI*)(DWORD flags, const WCHAR* unicode, int unicode
                                   WCHAR* ascii, int asciiLength);
 
 // IdnToAscii lives in kernel32 from Vista on; XP has it in normaliz.dll
-// once the IDN update is installed.
+// once the IDN update is installed. That one is loaded from the system
+// folder by its full path: the current directory is the download folder,
+// where a downloaded file of that name must never be loaded.
 IdnToAsciiFn FindIdnToAscii()
 {
     FARPROC proc = ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IdnToAscii");
-    if (!proc) {
-        if (HMODULE normaliz = ::LoadLibraryA("normaliz.dll"))
+    char system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryA(system, MAX_PATH);
+    if (!proc && n > 0 && n < MAX_PATH - 16) {
+        if (HMODULE normaliz = ::LoadLibraryA((std::string(system) + "\\normaliz.dll").c_str()))
             proc = ::GetProcAddress(normaliz, "IdnToAscii");
     }
     return reinterpret_cast<IdnToAsciiFn>(reinterpret_cast<void*>(proc));
