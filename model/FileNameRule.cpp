@@ -140,10 +140,21 @@ std::string FileNameRule::DecodeSegment(const std::string& segment, CharToAnsi t
         }
         // C1 controls (U+0080 to U+009F) are no more wanted than C0 ones.
         if (length > 1 && code >= 0xA0 && toAnsi) {
-            std::string utf8, ansi;
-            for (int k = 0; k < length; ++k)
-                utf8 += static_cast<char>(EscapedByte(p + 3 * k, end));
-            if (toAnsi(utf8, ansi) && IsWholeNonAscii(ansi)) {
+            // The run of such characters goes to the code page at once when
+            // it holds them all (a name is mostly one run), else one by one.
+            std::string run, ansi;
+            const char* q = p;
+            for (int n = length; n > 1 && code >= 0xA0; n = EscapedCharLength(q, end, code)) {
+                for (int k = 0; k < n; ++k)
+                    run += static_cast<char>(EscapedByte(q + 3 * k, end));
+                q += 3 * n;
+            }
+            if (toAnsi(run, ansi) && IsWholeNonAscii(ansi)) {
+                out += ansi;
+                p = q;
+                continue;
+            }
+            if (toAnsi(run.substr(0, length), ansi) && IsWholeNonAscii(ansi)) {
                 out += ansi;
                 p += 3 * length;
                 continue;

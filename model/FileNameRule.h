@@ -7,8 +7,8 @@
 // names cannot hold turned into "_".
 class FileNameRule {
 public:
-    // One character, given in UTF-8, in the ANSI code page; false when the
-    // code page has no such character.
+    // Text of characters outside ASCII, given in UTF-8, in the ANSI code
+    // page; false when the code page lacks any of them.
     using CharToAnsi = bool (*)(const std::string& utf8, std::string& ansi);
 
     // The name for `url` (ANSI). Escapes that form UTF-8 characters are

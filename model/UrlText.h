@@ -20,8 +20,8 @@ public:
     // looked up when first needed (Windows Vista and later, XP with the
     // IDN update); false without it or when the name has none.
     static bool HostToAscii(const std::string& host, std::string& ascii);
-    // One character, given in UTF-8, in the ANSI code page; false when the
-    // code page has no such character (no look-alike is taken instead).
+    // Text given in UTF-8 in the ANSI code page; false when the code page
+    // lacks any of its characters (no look-alike is taken instead).
     static bool CharToAnsi(const std::string& utf8, std::string& ansi);
 
     // `wide` in the ANSI code page; false when a character has no place in

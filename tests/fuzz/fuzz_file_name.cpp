@@ -22,25 +22,31 @@ namespace {
 // the rest it does not hold.
 bool FakeCodePage(const std::string& utf8, std::string& ansi)
 {
+    ansi.clear();
     const unsigned char* u = reinterpret_cast<const unsigned char*>(utf8.data());
-    unsigned long code;
-    if (utf8.size() == 2)
-        code = (u[0] & 0x1Fu) << 6 | (u[1] & 0x3Fu);
-    else if (utf8.size() == 3)
-        code = (u[0] & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
-    else
-        return false;
-    switch (code) {
-    case 0xA5: ansi = "\\"; return true;
-    case 0xFF0F: ansi = "/"; return true;
-    case 0x100: ansi = "\x81"; return true;
-    case 0x101: ansi = "."; return true;
-    case 0x102: ansi = "\x83\x5C"; return true;   // a second byte that is "\", as in "ソ"
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned long code;
+        if (u[i] >= 0xC0 && u[i] < 0xE0 && i + 1 < utf8.size()) {
+            code = (u[i] & 0x1Fu) << 6 | (u[i + 1] & 0x3Fu);
+            i += 2;
+        } else if (u[i] >= 0xE0 && u[i] < 0xF0 && i + 2 < utf8.size()) {
+            code = (u[i] & 0x0Fu) << 12 | (u[i + 1] & 0x3Fu) << 6 | (u[i + 2] & 0x3Fu);
+            i += 3;
+        } else {
+            return false;
+        }
+        switch (code) {
+        case 0xA5: ansi += "\\"; continue;
+        case 0xFF0F: ansi += "/"; continue;
+        case 0x100: ansi += "\x81"; continue;
+        case 0x101: ansi += "."; continue;
+        case 0x102: ansi += "\x83\x5C"; continue;   // its second byte is a backslash, as in "ソ"
+        }
+        if (code > 0x7FF)
+            return false;
+        ansi += static_cast<char>(0x88 + (code >> 8));
+        ansi += static_cast<char>(0x80 + (code & 0x3F));
     }
-    if (code > 0x7FF)
-        return false;
-    ansi = std::string(1, static_cast<char>(0x88 + (code >> 8))) +
-           static_cast<char>(0x80 + (code & 0x3F));
     return true;
 }
 
