@@ -238,8 +238,19 @@ void CMainFrame::ShowFocusedFailure(const std::string& text)
     ShowRestText();
 }
 
+void CMainFrame::ShowIntakeReport(const std::string& text)
+{
+    m_strIntakeReport = text;
+    m_bIntakeLatest = true;
+    m_wndStatusBar.SetIdleText(text);
+    if (m_wndStatusBar.m_hWnd)
+        m_wndStatusBar.ShowIdleText();
+}
+
 const std::string& CMainFrame::GetRestText() const
 {
+    if (m_bIntakeLatest)
+        return m_strIntakeReport;
     if (m_bFailureLatest && !m_strFocusFailure.empty())
         return m_strFocusFailure;
     return m_strBatchSummary;
@@ -247,6 +258,8 @@ const std::string& CMainFrame::GetRestText() const
 
 void CMainFrame::ShowRestText()
 {
+    // Every other message is newer than the last paste's report.
+    m_bIntakeLatest = false;
     m_wndStatusBar.SetIdleText(GetRestText());
     if (m_wndStatusBar.m_hWnd)
         m_wndStatusBar.ShowIdleText();

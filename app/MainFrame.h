@@ -28,6 +28,9 @@ public:
     // The reason the focused row failed, or empty: shown in the status bar
     // while that row keeps the focus.
     void ShowFocusedFailure(const std::string& text);
+    // What the last paste or drop did (IntakeReport's line), shown in the
+    // status bar until the next message there.
+    void ShowIntakeReport(const std::string& text);
     // What the status bar's message pane shows when no prompt is up.
     const std::string& GetRestText() const;
 
@@ -65,4 +68,6 @@ private:
     std::string m_strBatchSummary;      // how the last batch ended
     std::string m_strFocusFailure;      // why the focused row failed
     bool m_bFailureLatest = false;      // that reason came after the summary
+    std::string m_strIntakeReport;      // what the last paste or drop did
+    bool m_bIntakeLatest = false;       // ... and nothing was shown after it
 };

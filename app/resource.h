@@ -120,6 +120,8 @@
 
 
 // URLs in the user's characters: strings 63160-63179
+#define IDS_INTAKE_REPORT           63160
+#define IDS_INTAKE_NOTHING          63161
 
 
 // Partial files and closing: strings 63180-63199

@@ -1,5 +1,7 @@
 // Adds 100,000 distinct URLs to the download list one by one, then offers
-// them all again (every one a duplicate), and prints the times.
+// them all again (every one a duplicate), and prints the times; then adds
+// as many URLs with Japanese names, written with escapes as browsers copy
+// them and in Shift-JIS as a user types them (both sent and named anew).
 #include <windows.h>
 #include <cstdio>
 #include <string>
@@ -57,5 +59,26 @@ int main(int argc, char** argv)
                 (full.privateMiB - empty.privateMiB) * 100000.0 / count, urls[count / 2].size());
     std::printf("refused %d duplicates in %.3f s\n", refused, Seconds(t1, t2));
     std::printf("walked %d pending items in %.3f s\n", taken, Seconds(t2, t3));
+
+    // "資料/レポート-N.pdf", escaped, then in the code page.
+    const std::string escaped = "/%E8%B3%87%E6%96%99/%E3%83%AC%E3%83%9D%E3%83%BC%E3%83%88-";
+    const std::string typed = "/\x8e\x91\x97\xbf/\x83\x8c\x83\x7c\x81\x5b\x83\x67-";
+    for (const std::string* path : {&escaped, &typed}) {
+        std::vector<std::string> japanese;
+        japanese.reserve(count);
+        for (int i = 0; i < count; ++i)
+            japanese.push_back("http://mirror" + std::to_string(i % 7) + ".example.com" + *path +
+                               std::to_string(i) + ".pdf");
+        CKestrinDoc named;
+        LARGE_INTEGER a, b;
+        ::QueryPerformanceCounter(&a);
+        for (const std::string& url : japanese)
+            named.AddURL(url.c_str());
+        ::QueryPerformanceCounter(&b);
+        std::printf("added %d Japanese URLs %s in %.3f s (%.2f us each), e.g. named %s\n",
+                    named.GetItemCount(), path == &escaped ? "with escapes" : "in Shift-JIS",
+                    Seconds(a, b), Seconds(a, b) * 1e6 / count,
+                    named.GetItem(0)->m_strFileName.c_str());
+    }
     return 0;
 }

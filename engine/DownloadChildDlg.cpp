@@ -162,7 +162,7 @@ BOOL CDownloadChildDlg::StartNextItem()
         m_llDone = 0;
         ShowLater();
 
-        if (!m_pThread->StartDownload(item->m_strURL.c_str(), item->m_strFileName.c_str(),
+        if (!m_pThread->StartDownload(item->GetSentURL().c_str(), item->m_strFileName.c_str(),
                                       folder.c_str(), item->m_bPathChosen)) {
             m_pItem = nullptr;
             parent->ReleaseTarget(m_strClaim);

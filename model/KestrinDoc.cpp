@@ -2,6 +2,8 @@
 #include <algorithm>
 #include "ListFile.h"
 #include "URLItem.h"
+#include "SentUrl.h"
+#include "UrlText.h"
 #include "../app/resource.h"
 #include "../engine/DownloadParentDlg.h"
 #include "../engine/DownloadThread.h"
@@ -38,12 +40,16 @@ CKestrinDoc::~CKestrinDoc()
 
 URLItem* CKestrinDoc::AddURL(const char* url)
 {
-    if (!IsListableURL(url) || m_byURL.count(url))
+    if (!IsListableURL(url))
         return nullptr;
-    auto* item = new URLItem(url);
+    // "資料.txt" and "%E8%B3%87%E6%96%99.txt" are one URL to a server.
+    std::string sent = UrlText::SentForm(url);
+    if (m_byURL.count(sent))
+        return nullptr;
+    auto* item = new URLItem(url, std::move(sent));
     item->m_nIndex = static_cast<int>(m_items.size());
     m_items.push_back(item);
-    m_byURL.emplace(item->m_strURL, item);
+    m_byURL.emplace(item->GetSentURL(), item);
     CountPending(item, item->IsPending());
     SetModifiedFlag(true);
     if (CKestrinView* view = GetListView())
@@ -86,7 +92,7 @@ void CKestrinDoc::NoteWaiting(URLItem* item, bool waiting)
 
 void CKestrinDoc::ForgetItem(URLItem* item)
 {
-    m_byURL.erase(item->m_strURL);
+    m_byURL.erase(item->GetSentURL());
     CountPending(item, false);
     NoteDownloading(item, false);
     NoteWaiting(item, false);
@@ -324,10 +330,10 @@ namespace {
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-// Text after a UTF-8 byte-order mark, in the ANSI code page. A line that
-// holds characters the code page has not becomes "?" (text, but no URL).
-// False when the bytes are not UTF-8 at all.
-bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
+// Text in UTF-8 turned line by line into the list's own text: a line the
+// code page holds in the code page, any other in its sent form (ASCII), so
+// no URL loses a character. False when the bytes are not UTF-8 at all.
+bool Utf8ToListLines(const std::string& utf8, std::string& out)
 {
     out.clear();
     size_t start = 0;
@@ -335,30 +341,26 @@ bool Utf8ToAnsiLines(const std::string& utf8, std::string& out)
         size_t end = utf8.find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = utf8.size();
-        const std::string line = utf8.substr(start, end - start);
-        if (!line.empty()) {
-            const int wn = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
-                                                 static_cast<int>(line.size()), nullptr, 0);
-            if (wn <= 0)
-                return false;
-            std::wstring wide(wn, L'\0');
-            ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(),
-                                  static_cast<int>(line.size()), &wide[0], wn);
-            BOOL lost = FALSE;
-            const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
-                                                nullptr, 0, nullptr, &lost);
-            std::string ansi(n > 0 ? n : 0, '\0');
-            if (n > 0)
-                ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn,
-                                      &ansi[0], n, nullptr, &lost);
-            // A line the code page cannot hold stays text, but no URL.
-            out += lost ? std::string("?") : ansi;
-        }
+        std::wstring wide;
+        if (!UrlText::ToWide(utf8.substr(start, end - start), CP_UTF8, wide))
+            return false;
+        out += UrlText::FromWide(wide);
         if (end < utf8.size())
             out += utf8[end];
         start = end + 1;
     }
     return true;
+}
+
+// A list without a byte-order mark is UTF-8 when it has bytes outside
+// ASCII and all of them are UTF-8 (Shift-JIS text almost never is: its
+// lead bytes 81-9F cannot begin a UTF-8 character).
+bool LooksLikeUtf8(const std::string& data)
+{
+    if (SentUrl::IsAscii(data))
+        return false;
+    std::wstring wide;
+    return UrlText::ToWide(data, CP_UTF8, wide);
 }
 
 } // namespace
@@ -372,8 +374,9 @@ bool CKestrinDoc::LoadContents(const std::string& data)
 {
     std::string text;
     std::vector<std::string> urls;
-    const bool utf8 = data.compare(0, 3, kUtf8Mark) == 0;
-    if ((utf8 && !Utf8ToAnsiLines(data.substr(3), text)) ||
+    const bool marked = data.compare(0, 3, kUtf8Mark) == 0;
+    const bool utf8 = marked || LooksLikeUtf8(data);
+    if ((utf8 && !Utf8ToListLines(data.substr(marked ? 3 : 0), text)) ||
         !ListFile::Read(utf8 ? text : data, urls)) {
         AfxMessageBox(IDS_LIST_FILE_NOT_TEXT, MB_ICONEXCLAMATION | MB_OK);
         return false;

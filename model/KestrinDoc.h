@@ -29,8 +29,9 @@ public:
     // The live document, or null.
     static CKestrinDoc* GetDoc() { return s_pDoc; }
 
-    // Adds a URL at the end of the list; null when exactly this URL is
-    // listed already, or when it is no URL a list can hold (see below).
+    // Adds a URL at the end of the list; null when a URL sent the same way
+    // (URLItem::GetSentURL) is listed already, or when it is no URL a list
+    // can hold (see below).
     URLItem* AddURL(const char* url);
     // An absolute URL (scheme, colon, something) without control
     // characters and without blanks at either end: what every road into
@@ -88,11 +89,13 @@ public:
     int m_nBatchMode = BATCH_IDLE;
 
 protected:
-    // A list file holds the URLs, one per line (CR LF), in list order.
-    // Reading takes every line (CR LF, LF or CR) that is an absolute URL;
-    // a file of binary data, or of text without any URL, is refused with a
-    // message and the list stays as it was. A UTF-8 byte-order mark makes
-    // the file UTF-8.
+    // A list file holds the URLs, one per line (CR LF), in list order, in
+    // the ANSI code page (Shift-JIS); a URL with characters it lacks is
+    // kept, and saved, in its sent form. Reading takes every line (CR LF,
+    // LF or CR) that is an absolute URL; a file of binary data, or of text
+    // without any URL, is refused with a message and the list stays as it
+    // was. A file with a UTF-8 byte-order mark, or whose bytes outside
+    // ASCII are all UTF-8, is read as UTF-8.
     bool LoadContents(const std::string& data) override;
     std::string SaveContents() const override;
 
@@ -118,7 +121,7 @@ private:
     int m_nTargets = 0;
 
     // What keeps large lists fast. The URLs listed, for the duplicate
-    // rule: the keys are the items' own strings. Each item knows its
+    // rule: the keys are the items' own sent forms. Each item knows its
     // position (URLItem::m_nIndex). No item before m_nFirstPending is
     // pending, and m_nPending items are.
     std::unordered_map<std::string_view, URLItem*> m_byURL;

@@ -4,11 +4,19 @@
 #include "KestrinDoc.h"
 #include "FileNameRule.h"
 #include "UrlSplitter.h"
+#include "UrlText.h"
 #include "../app/SharedSettings.h"
 
 URLItem::URLItem(const char* url)
+    : URLItem(url, UrlText::SentForm(url ? url : ""))
+{
+}
+
+URLItem::URLItem(const char* url, std::string sentURL)
     : m_strURL(url ? url : ""), m_strFileName(FileNameFromURL(url))
 {
+    if (sentURL != m_strURL)
+        m_strSentURL = std::move(sentURL);
 }
 
 void URLItem::SetState(unsigned char state)
@@ -54,5 +62,5 @@ const std::string& URLItem::GetStateLabel() const
 
 std::string URLItem::FileNameFromURL(const char* url)
 {
-    return FileNameRule::FromURL(url);
+    return FileNameRule::FromURL(url, &UrlText::CharToAnsi);
 }

@@ -19,6 +19,8 @@ enum : unsigned char {
 class URLItem {
 public:
     explicit URLItem(const char* url);
+    // An item whose sent form (UrlText::SentForm of `url`) is known already.
+    URLItem(const char* url, std::string sentURL);
     URLItem(const URLItem&) = delete;
     URLItem& operator=(const URLItem&) = delete;
 
@@ -38,10 +40,17 @@ public:
     bool IsDownloading() const { return (m_state & ITEM_DOWNLOADING) != 0; }
 
     // The file name the URL is saved to, relative to the download folder:
-    // the last two segments of the URL's path joined by a backslash, with
+    // the last two segments of the URL's path joined by a backslash, its
+    // escapes decoded where the code page holds the characters, with
     // characters that file names cannot hold turned into "_".
     static std::string FileNameFromURL(const char* url);
 
+    // The URL as it is sent to servers: ASCII, with UTF-8 escapes and an
+    // IDNA host where the URL as given has other characters.
+    const std::string& GetSentURL() const { return m_strSentURL.empty() ? m_strURL : m_strSentURL; }
+
+    // The URL as the user gave it, in the ANSI code page (a URL with
+    // characters the code page lacks comes in its sent form).
     const std::string m_strURL;
     std::string m_strFileName;
     int m_nSize = 0;
@@ -68,4 +77,8 @@ public:
     // (-1 while unlisted), and whether it is counted as pending.
     bool m_bCountedPending = false;
     int m_nIndex = -1;
+
+private:
+    // Empty when it is m_strURL itself, as it is for most URLs.
+    std::string m_strSentURL;
 };

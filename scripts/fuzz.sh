@@ -14,7 +14,7 @@ mode="${1:-quick}"
 targets=(url_splitter shortcut_reader list_file file_name foreign_blocks text_lines)
 
 declare -A sources=(
-  [url_splitter]="model/UrlSplitter.cpp"
+  [url_splitter]="model/UrlSplitter.cpp model/SentUrl.cpp"
   [shortcut_reader]="view/ShortcutReader.cpp"
   [list_file]="model/ListFile.cpp"
   [file_name]="model/FileNameRule.cpp model/UrlSplitter.cpp"

@@ -146,9 +146,10 @@ TEST_CASE("text: only lines that are web URLs count, each once, in order")
     CHECK(UrlImporter::UrlLinesOf(L"Download it from https://example.com/a.zip today.").empty());
     CHECK(UrlImporter::UrlLinesOf(L"  http://h/1\r\nftp://h/2\n\nmailto:x@y\nhttp://h/1\n file:///c:/x \nhttps://h/3 ") ==
           (std::vector<std::string>{"http://h/1", "ftp://h/2", "https://h/3"}));
-    // Japanese in the code page is kept; what it cannot hold is left out.
+    // Japanese in the code page is kept; a URL with what it cannot hold
+    // comes escaped.
     CHECK(UrlImporter::UrlLinesOf(L"http://h/\x8868.zip\nhttp://h/\x0623.zip") ==
-          std::vector<std::string>{"http://h/" + Ansi("表") + ".zip"});
+          (std::vector<std::string>{"http://h/" + Ansi("表") + ".zip", "http://h/%D8%A3.zip"}));
 }
 
 TEST_CASE("a link dragged out of the common browsers adds exactly its URL")

@@ -9,6 +9,7 @@
 #include "../model/URLItem.h"
 #include "../model/UrlItemDlg.h"
 #include "../framework/OleDataSource.h"
+#include "IntakeReport.h"
 #include "ShortcutExport.h"
 #include "UrlImporter.h"
 #include "../app/resource.h"
@@ -473,8 +474,13 @@ BOOL CKestrinView::OnDrop(COleDataObject* data, DWORD, POINT)
 BOOL CKestrinView::ImportURLs(COleDataObject* data)
 {
     CKestrinDoc* doc = GetDocument();
-    RowBatch batch(this);
-    UrlImporter::Import(*data, [doc](const char* url) { doc->AddURL(url); });
+    IntakeReport report;
+    {
+        RowBatch batch(this);
+        report.CountNotUrls(UrlImporter::Import(*data, [&](const char* url) { report.Offer(*doc, url); }));
+    }
+    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+        frame->ShowIntakeReport(report.Text());
     return TRUE;
 }
 

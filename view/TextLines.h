@@ -8,5 +8,7 @@
 // proportion to the text's length.
 class TextLines {
 public:
-    static std::vector<std::wstring> Candidates(const std::wstring& text);
+    // `prose`, when given, receives the number of lines left out for their
+    // blanks inside.
+    static std::vector<std::wstring> Candidates(const std::wstring& text, size_t* prose = nullptr);
 };

@@ -11,6 +11,7 @@
 #include "../framework/OleDataObject.h"
 #include "../framework/Widen.h"
 #include "../model/UrlSplitter.h"
+#include "../model/UrlText.h"
 
 namespace {
 
@@ -28,20 +29,6 @@ std::basic_string<Char> TextOf(HGLOBAL block)
         ::GlobalUnlock(block);
     }
     return text;
-}
-
-// The ANSI text of `wide`; false when a character has no place in it.
-bool Narrow(const std::wstring& wide, std::string& out)
-{
-    BOOL lost = FALSE;
-    const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, &lost);
-    if (n <= 0 || lost)
-        return false;
-    out.assign(n, '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                          &out[0], n, nullptr, &lost);
-    return !lost;
 }
 
 bool IsWebUrl(const std::string& url)
@@ -62,36 +49,44 @@ void UrlImporter::ReadShortcutURL(std::istream& in, std::string& url)
     ShortcutReader::Read(in, url);
 }
 
-std::vector<std::string> UrlImporter::UrlLinesOf(const std::wstring& text)
+std::vector<std::string> UrlImporter::UrlLinesOf(const std::wstring& text, size_t* others)
 {
     std::vector<std::string> urls;
     std::unordered_set<std::string> seen;
-    for (const std::wstring& line : TextLines::Candidates(text)) {
-        std::string url;
-        if (!Narrow(line, url) || !IsWebUrl(url))
+    size_t notUrls = 0;
+    for (const std::wstring& line : TextLines::Candidates(text, &notUrls)) {
+        std::string url = UrlText::FromWide(line);
+        if (!IsWebUrl(url)) {
+            ++notUrls;
             continue;
+        }
         if (seen.insert(url).second)
             urls.push_back(std::move(url));
     }
+    if (others)
+        *others = notUrls;
     return urls;
 }
 
-void UrlImporter::Import(const COleDataObject& data, const AddFn& add)
+size_t UrlImporter::Import(const COleDataObject& data, const AddFn& add)
 {
-    if (data.IsDataAvailable(ClipFormats::FileGroupDescriptor)) {
-        ImportFileGroup(data, add);
-    } else if (data.IsDataAvailable(ClipFormats::UniformResourceLocator)) {
-        ImportUrl(data, add);
-    } else if (!data.IsDataAvailable(CF_HDROP) || !ImportDroppedFiles(data, add)) {
-        ImportText(data, add);
-    }
+    size_t others = 0;
+    if (data.IsDataAvailable(ClipFormats::FileGroupDescriptor))
+        return ImportFileGroup(data, add);
+    if (ClipFormats::UniformResourceLocatorW && data.IsDataAvailable(ClipFormats::UniformResourceLocatorW))
+        return ImportUrl(data, ClipFormats::UniformResourceLocatorW, add);
+    if (data.IsDataAvailable(ClipFormats::UniformResourceLocator))
+        return ImportUrl(data, ClipFormats::UniformResourceLocator, add);
+    if (data.IsDataAvailable(CF_HDROP) && ImportDroppedFiles(data, add, others))
+        return others;
+    return ImportText(data, add);
 }
 
-void UrlImporter::ImportFileGroup(const COleDataObject& data, const AddFn& add)
+size_t UrlImporter::ImportFileGroup(const COleDataObject& data, const AddFn& add)
 {
     HGLOBAL group = data.GetGlobalData(ClipFormats::FileGroupDescriptor);
     if (!group)
-        return;
+        return 0;
     DWORD count = 0;
     if (const void* p = ::GlobalLock(group)) {
         // The count comes from another program: never more than the block holds.
@@ -100,12 +95,15 @@ void UrlImporter::ImportFileGroup(const COleDataObject& data, const AddFn& add)
     }
     ::GlobalFree(group);
 
+    size_t others = 0;
     for (DWORD i = 0; i < count; ++i) {
         FORMATETC format = {ClipFormats::FileContents, nullptr, DVASPECT_CONTENT, static_cast<LONG>(i),
                             TYMED_HGLOBAL | TYMED_FILE | TYMED_ISTREAM};
         std::unique_ptr<CDataFile> file = data.GetFileData(ClipFormats::FileContents, &format);
-        if (!file || file->GetLength() > kMaxContents)
+        if (!file || file->GetLength() > kMaxContents) {
+            ++others;
             continue;
+        }
         char buffer[kMaxContents];
         const DWORD n = file->Read(buffer, static_cast<DWORD>(file->GetLength()));
         std::istringstream in(std::string(buffer, n));
@@ -113,21 +111,28 @@ void UrlImporter::ImportFileGroup(const COleDataObject& data, const AddFn& add)
         ReadShortcutURL(in, url);
         if (!url.empty())
             add(url.c_str());
+        else
+            ++others;
     }
+    return others;
 }
 
-void UrlImporter::ImportUrl(const COleDataObject& data, const AddFn& add)
+size_t UrlImporter::ImportUrl(const COleDataObject& data, CLIPFORMAT format, const AddFn& add)
 {
-    HGLOBAL block = data.GetGlobalData(ClipFormats::UniformResourceLocator);
+    HGLOBAL block = data.GetGlobalData(format);
     if (!block)
-        return;
-    const std::string url = TextOf<char>(block);
+        return 0;
+    const std::string url = format == ClipFormats::UniformResourceLocatorW
+                                ? UrlText::FromWide(TextOf<wchar_t>(block))
+                                : TextOf<char>(block);
     ::GlobalFree(block);
-    if (!url.empty())
-        add(url.c_str());
+    if (url.empty())
+        return 1;
+    add(url.c_str());
+    return 0;
 }
 
-bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& add)
+bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& add, size_t& others)
 {
     HGLOBAL drop = data.GetGlobalData(CF_HDROP);
     if (!drop)
@@ -144,20 +149,21 @@ bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& ad
     if (!fits)
         return false;
 
-    std::vector<std::string> paths = list.names;
-    for (const std::u16string& wide : list.wideNames) {
-        std::string path;
-        if (Narrow(std::wstring(wide.begin(), wide.end()), path))
-            paths.push_back(path);
-    }
-    for (const std::string& path : paths) {
-        if (path.size() >= MAX_PATH || path.find('\0') != std::string::npos)
-            continue;
-        if (::lstrcmpiA(::PathFindExtensionA(path.c_str()), ".url") != 0)
-            continue;
+    // Wide names are read as they are, so that a shortcut whose name the
+    // code page cannot hold is read too.
+    std::vector<std::wstring> paths;
+    for (const std::string& name : list.names)
+        paths.push_back(Widen(name));
+    for (const std::u16string& name : list.wideNames)
+        paths.emplace_back(name.begin(), name.end());
+    for (const std::wstring& path : paths) {
         std::string bytes;
-        if (!ReadLocalFile(path, kMaxShortcutFile, bytes))
+        if (path.size() >= MAX_PATH || path.find(L'\0') != std::wstring::npos ||
+            ::lstrcmpiW(::PathFindExtensionW(path.c_str()), L".url") != 0 ||
+            !ReadLocalFile(path, kMaxShortcutFile, bytes)) {
+            ++others;
             continue;
+        }
         // Read as text: CR LF is one line end.
         std::string text;
         text.reserve(bytes.size());
@@ -169,28 +175,30 @@ bool UrlImporter::ImportDroppedFiles(const COleDataObject& data, const AddFn& ad
         ReadShortcutURL(in, url);
         if (!url.empty())
             add(url.c_str());
+        else
+            ++others;
     }
     // A list that names no file is as good as none.
     return !paths.empty();
 }
 
-bool UrlImporter::ReadLocalFile(const std::string& path, DWORD limit, std::string& bytes)
+bool UrlImporter::ReadLocalFile(const std::wstring& path, DWORD limit, std::string& bytes)
 {
     // Only "X:\..." on a local drive: no network shares, which can keep
     // the window waiting, and no device or pipe namespaces.
-    const bool drivePath = path.size() >= 3 && ::IsCharAlphaA(path[0]) && path[1] == ':' &&
-                           path[2] == '\\';
+    const bool drivePath = path.size() >= 3 && ::IsCharAlphaW(path[0]) && path[1] == L':' &&
+                           path[2] == L'\\';
     if (!drivePath)
         return false;
-    const char root[] = {path[0], ':', '\\', '\0'};
-    const UINT drive = ::GetDriveTypeA(root);
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    const UINT drive = ::GetDriveTypeW(root);
     if (drive == DRIVE_REMOTE || drive == DRIVE_UNKNOWN || drive == DRIVE_NO_ROOT_DIR)
         return false;
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
         return false;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -210,14 +218,13 @@ bool UrlImporter::ReadLocalFile(const std::string& path, DWORD limit, std::strin
     return ok;
 }
 
-void UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
+size_t UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
 {
     struct Source {
         CLIPFORMAT cf;
         enum { Wide, Utf8, Ansi } kind;
     };
     const Source sources[] = {
-        {ClipFormats::UniformResourceLocatorW, Source::Wide},
         {ClipFormats::MozUrl, Source::Wide},
         {ClipFormats::NetscapeUrl, Source::Utf8},
         {CF_UNICODETEXT, Source::Wide},
@@ -228,15 +235,19 @@ void UrlImporter::ImportText(const COleDataObject& data, const AddFn& add)
             continue;
         HGLOBAL block = data.GetGlobalData(s.cf);
         if (!block)
-            return;
+            return 0;
         std::wstring text;
         if (s.kind == Source::Wide)
             text = TextOf<wchar_t>(block);
         else
             text = Widen(TextOf<char>(block), s.kind == Source::Utf8 ? CP_UTF8 : CP_ACP);
         ::GlobalFree(block);
-        for (const std::string& url : UrlLinesOf(text))
+        size_t others = 0;
+        for (const std::string& url : UrlLinesOf(text, &others))
             add(url.c_str());
-        return;
+        // The browsers' URL formats give each URL's title on the next line.
+        const bool titled = s.cf == ClipFormats::MozUrl || s.cf == ClipFormats::NetscapeUrl;
+        return titled ? 0 : others;
     }
+    return 0;
 }
