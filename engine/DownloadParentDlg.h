@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include "BatchPlace.h"
 #include "../framework/Dialog.h"
 
 class CDownloadChildDlg;
@@ -50,6 +51,10 @@ public:
     int GetFailedCount() const { return m_nFailed; }
     int GetCancelledCount() const { return m_nCancelled; }
     int GetChildCount() const { return m_nChildren; }
+    // Where the batch stands: ended, running and waiting items.
+    BatchPlace GetPlace() const;
+    // Shows that place in the caption ("ダウンロード 3 / 12").
+    void ShowPlace();
     CDownloadChildDlg* GetChild(int index) const { return m_children[index]; }
 
     // Measured once: a panel's size and the parent's client height
@@ -85,4 +90,5 @@ private:
     int m_nDone = 0;
     int m_nFailed = 0;
     int m_nCancelled = 0;
+    std::string m_strCaption;       // the template's, without a place
 };

@@ -16,8 +16,14 @@ void URLItem::SetState(unsigned char state)
     if (state == m_state)
         return;
     m_state = state;
-    if (!(state & ITEM_ERROR))
+    if (state & ITEM_ERROR) {
+        // The reason came with SetFailed.
+    } else if ((state & ITEM_CANCELLED) && !(state & ITEM_DOWNLOADING)) {
+        if (m_strFailure.empty())
+            m_strFailure = g_settings.m_strReasonCancelled;
+    } else {
         m_strFailure.clear();
+    }
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->OnItemStateChanged(state, this);
 }

@@ -5,6 +5,7 @@
 #include "../app/SharedSettings.h"
 #include "../app/resource.h"
 #include "../framework/WinApp.h"
+#include "../framework/WindowPlacement.h"
 
 CTimerDlg::CTimerDlg(CKestrinDoc* doc)
     : CDialog(IDD_TIMER), m_bHangUpWhenDone(0), m_pDoc(doc)
@@ -33,6 +34,8 @@ void CTimerDlg::Unregister()
 BOOL CTimerDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    // Beside the main window, leaving its menu and bars in sight.
+    WindowPlacement::PlaceBeside(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
     m_nTimer = ::SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     ::CheckDlgButton(m_hWnd, IDC_HANG_UP_WHEN_DONE, m_bHangUpWhenDone ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemText(IDC_TIMER_START, m_start.Format().c_str());

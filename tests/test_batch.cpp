@@ -263,6 +263,9 @@ TEST_CASE("closing the main window during a batch stops the workers and closes a
     Command(ID_BATCH_DOWNLOAD);
     CHECK(PumpUntil([] { return Parent()->GetChildCount() == 2; }));
     Pump(500);
+    // A saved list: the close has nothing to ask (tests of the question
+    // are in test_closing).
+    Doc()->SetModifiedFlag(false);
     ::PostMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
     // One close request is enough.
     CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 10000));
@@ -485,7 +488,9 @@ TEST_CASE("closing the window at any point of a large batch ends it within 5 s a
         const int before = BatchServerTotal();
         const DWORD start = ::GetTickCount();
         // The close stops the workers before it returns; the window goes
-        // once their last messages have been handled.
+        // once their last messages have been handled. The list is saved:
+        // nothing is asked.
+        Doc()->SetModifiedFlag(false);
         ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
         Pump(300);
         const int afterStop = BatchServerTotal();
@@ -524,6 +529,7 @@ TEST_CASE("closing during a batch over a 100,000-row list ends it within 5 s")
     Pump(3000);
     const int before = BatchServerTotal();
     const DWORD start = ::GetTickCount();
+    Doc()->SetModifiedFlag(false);   // saved: nothing to ask
     ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
     CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 15000));
     CloseApp();
