@@ -22,6 +22,11 @@
 #include "../framework/Widen.h"
 #include "../app/KestrinApp.h"
 
+namespace {
+// Gives the URL column its room once the header has finished a drag.
+const UINT WM_FIT_COLUMNS = WM_APP + 10;
+} // namespace
+
 CKestrinView::CKestrinView()
     : m_bDragging(0), m_rowCommands(*this)
 {
@@ -298,8 +303,29 @@ LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         m_tip.Hide();
         OnLButtonDown(static_cast<UINT>(wp), {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
+    case WM_SYSKEYDOWN:
+    case WM_KEYDOWN:
+        // Shift+F10 and the menu key open the popup at the focused row.
+        // Their release is kept from the default processing too, which
+        // would otherwise (under Wine) go on to open the menu bar.
+        if ((wp == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) && !(::GetKeyState(VK_CONTROL) & 0x8000)) ||
+            wp == VK_APPS) {
+            m_tip.Hide();
+            m_nMenuKey = static_cast<UINT>(wp);
+            RowMenu::Show(m_hWnd, RowMenu::KeyboardPoint(m_hWnd), AfxGetMainWndHandle());
+            return 0;
+        }
+        m_tip.Hide();
+        break;
+    case WM_SYSKEYUP:
+    case WM_KEYUP:
+        if (m_nMenuKey && wp == m_nMenuKey) {
+            m_nMenuKey = 0;
+            return 0;
+        }
+        break;
     case WM_CONTEXTMENU:
-        // Shift+F10 and the menu key (the pointer's button has its own).
+        // Asked for without the pointer (the pointer's button has its own).
         if (lp == -1) {
             RowMenu::Show(m_hWnd, RowMenu::KeyboardPoint(m_hWnd), AfxGetMainWndHandle());
             return 0;
@@ -310,6 +336,9 @@ LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         FitColumns();
         return result;
     }
+    case WM_FIT_COLUMNS:
+        FitColumns();
+        return 0;
     case WM_MOUSEMOVE: {
         const int row = RowAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         m_tip.OnMouseMove(row, FailedItemOfRow(row) != nullptr);
@@ -320,7 +349,6 @@ LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_MOUSELEAVE:
     case WM_RBUTTONUP:
-    case WM_KEYDOWN:
     case WM_MOUSEWHEEL:
     case WM_VSCROLL:
     case WM_HSCROLL:
@@ -363,18 +391,33 @@ LRESULT CKestrinView::OnNotify(NMHDR* hdr)
     // The header's notes: the URL column's width is the window's to set,
     // and a change of the others gives it the room they leave.
     if (hdr->hwndFrom == ListView_GetHeader(m_hWnd)) {
+        const int column = reinterpret_cast<NMHEADERA*>(hdr)->iItem;
         switch (hdr->code) {
         case HDN_BEGINTRACKA:
         case HDN_BEGINTRACKW:
+            if (column == ListColumns::URL)
+                return TRUE;
+            // While an edge is dragged the URL column stays as it is: the
+            // edge under the pointer must not move away from it.
+            m_bTracking = true;
+            break;
+        case HDN_ENDTRACKA:
+        case HDN_ENDTRACKW: {
+            const LRESULT result = CListView::OnNotify(hdr);
+            m_bTracking = false;
+            // The header has the new width once it is done with the drag.
+            PostMessage(WM_FIT_COLUMNS);
+            return result;
+        }
         case HDN_DIVIDERDBLCLICKA:
         case HDN_DIVIDERDBLCLICKW:
-            if (reinterpret_cast<NMHEADERA*>(hdr)->iItem == ListColumns::URL)
+            if (column == ListColumns::URL)
                 return TRUE;
             break;
         case HDN_ITEMCHANGEDA:
         case HDN_ITEMCHANGEDW: {
             const LRESULT result = CListView::OnNotify(hdr);
-            if (reinterpret_cast<NMHEADERA*>(hdr)->iItem != ListColumns::URL)
+            if (column != ListColumns::URL && !m_bTracking)
                 FitColumns();
             return result;
         }

@@ -122,6 +122,8 @@ private:
 
     int m_nRowBatches = 0;
     bool m_bFitting = false;
+    bool m_bTracking = false;   // an edge of the header is being dragged
+    UINT m_nMenuKey = 0;        // the key that opened the popup, until released
     CRowCommands m_rowCommands;
     CReasonTip m_tip;
 };

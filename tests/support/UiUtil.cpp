@@ -148,10 +148,18 @@ MenuSeen ReadPopupMenu(HWND menuWindow)
     return seen;
 }
 
-void ClosePopupMenu(HWND menuWindow)
+void ClosePopupMenu(HWND, int levels)
 {
-    // As the Escape key does, once for each open level.
-    ::PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    // The Escape key, once for each open level (a menu bar's menu is two:
+    // the menu, then the bar).
+    for (int i = 0; i < levels; ++i) {
+        INPUT keys[2] = {};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(2, keys, sizeof(INPUT));
+        ::Sleep(100);
+    }
 }
 
 bool IsMessageBox(HWND wnd)

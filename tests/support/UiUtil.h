@@ -48,7 +48,8 @@ private:
 // A visible popup menu of this process; its items read, then closed.
 bool IsPopupMenu(HWND wnd);
 MenuSeen ReadPopupMenu(HWND menuWindow);
-void ClosePopupMenu(HWND menuWindow);
+// Closes it with the Escape key, pressed `levels` times.
+void ClosePopupMenu(HWND menuWindow, int levels = 1);
 
 // A message box of this process (not one of the program's dialogs).
 bool IsMessageBox(HWND wnd);
