@@ -40,11 +40,13 @@ BOOL CDownloadParentDlg::OnInitDialog()
 
 BatchPlace CDownloadParentDlg::GetPlace() const
 {
-    int running = 0;
-    for (int i = 0; i < m_nChildren; ++i)
-        running += m_children[i]->m_pItem != nullptr;
+    // An item a panel is just taking is still pending until its transfer
+    // has been handed over: the items are counted by their states.
     CKestrinDoc* doc = Doc();
-    return BatchPlace(m_nDone + m_nFailed + m_nCancelled, running, doc ? doc->CountPendingItems() : 0);
+    if (!doc)
+        return BatchPlace();
+    return BatchPlace(m_nDone + m_nFailed + m_nCancelled, static_cast<int>(doc->GetDownloadingItems().size()),
+                      doc->CountPendingItems());
 }
 
 void CDownloadParentDlg::ShowPlace()
