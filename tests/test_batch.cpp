@@ -420,12 +420,13 @@ void FocusRow(int row)
     ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
-// The tip the list shows when the pointer rests on `row` with the URL
-// column `urlWidth` pixels wide: the pointer is moved there and rests.
-std::string HoverTip(int row, int urlWidth)
+// The tip the list shows when the pointer rests on `row`, with the file
+// column `fileWidth` pixels wide (the URL column takes the rest): the
+// pointer is moved there and rests.
+std::string HoverTip(int row, int fileWidth)
 {
     HWND list = View()->m_hWnd;
-    ListView_SetColumnWidth(list, 0, urlWidth);
+    ListView_SetColumnWidth(list, 2, fileWidth);
     RECT rc{};
     ListView_GetItemRect(list, row, &rc, LVIR_BOUNDS);
     const LPARAM at = MAKELPARAM(rc.left + 20, (rc.top + rc.bottom) / 2);
@@ -610,9 +611,12 @@ TEST_CASE("two items naming one file: one completes with the whole file, the oth
     CHECK_EQ(StatusText(), Ansi("他のアイテムと同じファイルです"));
     // The list shows its own tip (the system's list has none under Wine):
     // the reason, after the URL when the column cuts it short.
-    CHECK_EQ(HoverTip(1, 2000), Ansi("他のアイテムと同じファイルです"));
-    CHECK_EQ(HoverTip(1, 60), Doc()->GetItem(1)->m_strURL + "\r\n" + Ansi("他のアイテムと同じファイルです"));
-    CHECK_EQ(HoverTip(0, 60), "");
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    frame->SetWindowPos(nullptr, 0, 0, 1000, 400, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(100);
+    CHECK_EQ(HoverTip(1, 40), Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(HoverTip(1, 900), Doc()->GetItem(1)->m_strURL + "\r\n" + Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(HoverTip(0, 900), "");
     // Deleting the focused failed row takes its reason off the bar.
     test::SelectRows({3});
     FocusRow(3);

@@ -22,11 +22,6 @@
 #include "../framework/Widen.h"
 #include "../app/KestrinApp.h"
 
-namespace {
-// Gives the URL column its room once the header has finished a drag.
-const UINT WM_FIT_COLUMNS = WM_APP + 10;
-} // namespace
-
 CKestrinView::CKestrinView()
     : m_bDragging(0), m_rowCommands(*this)
 {
@@ -56,11 +51,12 @@ int CKestrinView::OnCreate(CREATESTRUCTA* cs)
         return -1;
     if (m_font.CreatePointFont(140, ""))
         SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.m_hFont), TRUE);
+    m_columns.Attach(m_hWnd, WM_FIT_COLUMNS);
     ListColumns::Insert(GetListCtrl());
     // A click anywhere on a row selects it.
     ListView_SetExtendedListViewStyleEx(m_hWnd, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     // Pointing at a row shows why it failed.
-    m_tip.Create(m_hWnd);
+    m_tip.Create(m_hWnd, [this](int row) { return TipTextOfRow(row); });
     return 0;
 }
 
@@ -305,24 +301,11 @@ LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_SYSKEYDOWN:
     case WM_KEYDOWN:
-        // Shift+F10 and the menu key open the popup at the focused row.
-        // Their release is kept from the default processing too, which
-        // would otherwise (under Wine) go on to open the menu bar.
-        if ((wp == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) && !(::GetKeyState(VK_CONTROL) & 0x8000)) ||
-            wp == VK_APPS) {
-            m_tip.Hide();
-            m_nMenuKey = static_cast<UINT>(wp);
-            RowMenu::Show(m_hWnd, RowMenu::KeyboardPoint(m_hWnd), AfxGetMainWndHandle());
-            return 0;
-        }
-        m_tip.Hide();
-        break;
     case WM_SYSKEYUP:
     case WM_KEYUP:
-        if (m_nMenuKey && wp == m_nMenuKey) {
-            m_nMenuKey = 0;
+        m_tip.Hide();
+        if (m_rowCommands.OnListKey(msg, wp))
             return 0;
-        }
         break;
     case WM_CONTEXTMENU:
         // Asked for without the pointer (the pointer's button has its own).
@@ -333,37 +316,18 @@ LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_SIZE: {
         const LRESULT result = CListView::WindowProc(msg, wp, lp);
-        FitColumns();
+        m_columns.Fit();
         return result;
     }
     case WM_FIT_COLUMNS:
-        FitColumns();
+        m_columns.Fit();
         return 0;
-    case WM_MOUSEMOVE: {
-        const int row = RowAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        m_tip.OnMouseMove(row, FailedItemOfRow(row) != nullptr);
-        break;
-    }
-    case WM_MOUSEHOVER:
-        ShowTip({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        break;
-    case WM_MOUSELEAVE:
-    case WM_RBUTTONUP:
-    case WM_MOUSEWHEEL:
-    case WM_VSCROLL:
-    case WM_HSCROLL:
-    case WM_KILLFOCUS:
-        m_tip.Hide();
+    default:
+        // The pointer's moves, rests and leaving, and what hides the tip.
+        m_tip.OnListMessage(msg, lp);
         break;
     }
     return CListView::WindowProc(msg, wp, lp);
-}
-
-int CKestrinView::RowAt(POINT point) const
-{
-    LVHITTESTINFO hit{};
-    hit.pt = point;
-    return ListView_HitTest(m_hWnd, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
 }
 
 std::string CKestrinView::TipTextOfRow(int row) const
@@ -377,62 +341,12 @@ std::string CKestrinView::TipTextOfRow(int row) const
     return CReasonTip::Text(cut ? item->m_strURL : std::string(), item->m_strFailure);
 }
 
-void CKestrinView::ShowTip(POINT point)
-{
-    const int row = RowAt(point);
-    if (row < 0 || row != m_tip.Row())
-        return;
-    ::ClientToScreen(m_hWnd, &point);
-    m_tip.Show(TipTextOfRow(row), point);
-}
-
 LRESULT CKestrinView::OnNotify(NMHDR* hdr)
 {
-    // The header's notes: the URL column's width is the window's to set,
-    // and a change of the others gives it the room they leave.
-    if (hdr->hwndFrom == ListView_GetHeader(m_hWnd)) {
-        const int column = reinterpret_cast<NMHEADERA*>(hdr)->iItem;
-        switch (hdr->code) {
-        case HDN_BEGINTRACKA:
-        case HDN_BEGINTRACKW:
-            if (column == ListColumns::URL)
-                return TRUE;
-            // While an edge is dragged the URL column stays as it is: the
-            // edge under the pointer must not move away from it.
-            m_bTracking = true;
-            break;
-        case HDN_ENDTRACKA:
-        case HDN_ENDTRACKW: {
-            const LRESULT result = CListView::OnNotify(hdr);
-            m_bTracking = false;
-            // The header has the new width once it is done with the drag.
-            PostMessage(WM_FIT_COLUMNS);
-            return result;
-        }
-        case HDN_DIVIDERDBLCLICKA:
-        case HDN_DIVIDERDBLCLICKW:
-            if (column == ListColumns::URL)
-                return TRUE;
-            break;
-        case HDN_ITEMCHANGEDA:
-        case HDN_ITEMCHANGEDW: {
-            const LRESULT result = CListView::OnNotify(hdr);
-            if (column != ListColumns::URL && !m_bTracking)
-                FitColumns();
-            return result;
-        }
-        }
-    }
+    LRESULT result = 0;
+    if (m_columns.OnHeaderNotify(hdr, result, [&] { return CListView::OnNotify(hdr); }))
+        return result;
     return CListView::OnNotify(hdr);
-}
-
-void CKestrinView::FitColumns()
-{
-    if (m_bFitting || !m_hWnd)
-        return;
-    m_bFitting = true;
-    ListColumns::FitUrlColumn(GetListCtrl());
-    m_bFitting = false;
 }
 
 // ---- intake

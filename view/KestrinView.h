@@ -5,6 +5,7 @@
 #include "../framework/Font.h"
 #include "../framework/ListView.h"
 #include "../framework/OleDropTarget.h"
+#include "ListColumns.h"
 #include "ReasonTip.h"
 #include "RowCommands.h"
 
@@ -17,6 +18,9 @@ class URLItem;
 // order, showing its URL, its state and the file it is saved to.
 class CKestrinView : public CListView {
 public:
+    // Gives the URL column its room once the header has finished a drag.
+    static constexpr UINT WM_FIT_COLUMNS = WM_APP + 10;
+
     CKestrinView();
 
     // Holds the drawing of the rows while many change at once (opening a
@@ -62,8 +66,6 @@ public:
     // The tip of `row` when the pointer rests on it: its reason, after its
     // URL when the row cuts that short; empty for a row without a reason.
     std::string TipTextOfRow(int row) const;
-    // The row under `point` (client coordinates), or -1.
-    int RowAt(POINT point) const;
     // The tip that is up, or empty.
     const CReasonTip& GetTip() const { return m_tip; }
     // Selects the rows whose items failed, and only those, focuses the
@@ -115,15 +117,9 @@ private:
     std::vector<int> SelectedRows() const;
     void BeginRowBatch();
     void EndRowBatch();
-    // Gives the URL column the room the other columns leave.
-    void FitColumns();
-    // The pointer rests at `point`: the tip of its row comes up.
-    void ShowTip(POINT point);
 
     int m_nRowBatches = 0;
-    bool m_bFitting = false;
-    bool m_bTracking = false;   // an edge of the header is being dragged
-    UINT m_nMenuKey = 0;        // the key that opened the popup, until released
+    ListColumns m_columns;
     CRowCommands m_rowCommands;
     CReasonTip m_tip;
 };

@@ -86,3 +86,55 @@ void ListColumns::CopyText(const std::string* text, LVITEMW& item)
     std::wmemcpy(item.pszText, wide.data(), n);
     item.pszText[n] = L'\0';
 }
+
+void ListColumns::Attach(HWND list, UINT fitMessage)
+{
+    m_hList = list;
+    m_nFitMessage = fitMessage;
+}
+
+void ListColumns::Fit()
+{
+    if (m_bFitting || !m_hList)
+        return;
+    m_bFitting = true;
+    FitUrlColumn(CListCtrl(m_hList));
+    m_bFitting = false;
+}
+
+bool ListColumns::OnHeaderNotify(NMHDR* hdr, LRESULT& result, const std::function<LRESULT()>& byDefault)
+{
+    if (!m_hList || hdr->hwndFrom != ListView_GetHeader(m_hList))
+        return false;
+    const int column = reinterpret_cast<NMHEADERA*>(hdr)->iItem;
+    switch (hdr->code) {
+    case HDN_BEGINTRACKA:
+    case HDN_BEGINTRACKW:
+        if (column == URL) {
+            result = TRUE;
+            return true;
+        }
+        m_bTracking = true;
+        return false;
+    case HDN_ENDTRACKA:
+    case HDN_ENDTRACKW:
+        result = byDefault();
+        m_bTracking = false;
+        // The header has the new width once it is done with the drag.
+        ::PostMessageA(m_hList, m_nFitMessage, 0, 0);
+        return true;
+    case HDN_DIVIDERDBLCLICKA:
+    case HDN_DIVIDERDBLCLICKW:
+        if (column != URL)
+            return false;
+        result = TRUE;
+        return true;
+    case HDN_ITEMCHANGEDA:
+    case HDN_ITEMCHANGEDW:
+        result = byDefault();
+        if (column != URL && !m_bTracking)
+            Fit();
+        return true;
+    }
+    return false;
+}

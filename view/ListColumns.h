@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <functional>
 #include <string>
 #include "../framework/ListCtrl.h"
 
@@ -36,4 +37,22 @@ public:
     // characters when it is too long (never half a double-byte one).
     static void CopyText(const std::string* text, LVITEMA& item);
     static void CopyText(const std::string* text, LVITEMW& item);
+
+    // Keeps the URL column of the list `list` fitted: `fitMessage` is
+    // posted to the list when a drag of an edge ends, and the list is to
+    // call Fit for it.
+    void Attach(HWND list, UINT fitMessage);
+    void Fit();
+    // A note of the list's header: the URL column's edge is the window's
+    // (its drag and double-click are refused), and a change of the others
+    // gives it the room they leave, once a drag is over (so that the edge
+    // under the pointer does not move away from it). `byDefault` runs the
+    // list's own handling. True when handled, with the answer in `result`.
+    bool OnHeaderNotify(NMHDR* hdr, LRESULT& result, const std::function<LRESULT()>& byDefault);
+
+private:
+    HWND m_hList = nullptr;
+    UINT m_nFitMessage = 0;
+    bool m_bFitting = false;
+    bool m_bTracking = false;
 };

@@ -1,5 +1,6 @@
 #include "ReasonTip.h"
 #include <commctrl.h>
+#include <windowsx.h>
 
 namespace {
 // Wide enough for a long URL, then lines break.
@@ -25,9 +26,10 @@ std::string CReasonTip::Text(const std::string& cutURL, const std::string& reaso
     return cutURL.empty() ? reason : cutURL + "\r\n" + reason;
 }
 
-bool CReasonTip::Create(HWND list)
+bool CReasonTip::Create(HWND list, std::function<std::string(int row)> textOf)
 {
     m_hList = list;
+    m_textOf = std::move(textOf);
     m_hTip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, list, nullptr,
                                ::GetModuleHandleA(nullptr), nullptr);
@@ -89,4 +91,39 @@ void CReasonTip::Hide()
     ::SendMessageA(m_hTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     m_bShown = false;
     m_strShown.clear();
+}
+
+int CReasonTip::RowAt(POINT point) const
+{
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    return ListView_HitTest(m_hList, &hit) >= 0 && (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+}
+
+void CReasonTip::OnListMessage(UINT msg, LPARAM lp)
+{
+    switch (msg) {
+    case WM_MOUSEMOVE: {
+        const int row = RowAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        OnMouseMove(row, row >= 0 && m_textOf && !m_textOf(row).empty());
+        break;
+    }
+    case WM_MOUSEHOVER: {
+        POINT point = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        const int row = RowAt(point);
+        if (row < 0 || row != m_nRow || !m_textOf)
+            break;
+        ::ClientToScreen(m_hList, &point);
+        Show(m_textOf(row), point);
+        break;
+    }
+    case WM_MOUSELEAVE:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_KILLFOCUS:
+        Hide();
+        break;
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 
 // The tip that tells why a row failed when the pointer rests on it: the
@@ -17,9 +18,15 @@ public:
     // then `reason` on a line of its own.
     static std::string Text(const std::string& cutURL, const std::string& reason);
 
-    // Makes the tooltip window for `list`; Destroy takes it away with it.
-    bool Create(HWND list);
+    // Makes the tooltip window for `list`, whose rows' tips `textOf` gives
+    // (empty for a row without one); Destroy takes it away with it.
+    bool Create(HWND list, std::function<std::string(int row)> textOf);
     void Destroy();
+    // A message of the list: the pointer moves, rests or leaves, the list
+    // scrolls or loses the focus. Never takes the message from the list.
+    void OnListMessage(UINT msg, LPARAM lp);
+    // The row under `point` (client coordinates of the list), or -1.
+    int RowAt(POINT point) const;
     // The pointer is over `row` (-1: no row); `hasTip` when that row has a
     // reason. The tip goes when the pointer leaves the row it was shown for;
     // the list is asked to say when the pointer rests.
@@ -36,6 +43,7 @@ public:
 
 private:
     HWND m_hList = nullptr;
+    std::function<std::string(int row)> m_textOf;
     HWND m_hTip = nullptr;
     int m_nRow = -1;
     bool m_bShown = false;

@@ -2,6 +2,7 @@
 #include "ItemShell.h"
 #include "KestrinView.h"
 #include "ListColumns.h"
+#include "RowMenu.h"
 #include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../framework/CmdUI.h"
@@ -167,4 +168,20 @@ bool CRowCommands::CanShowProperties() const
     CListCtrl list = List();
     const int row = list.GetNextSelected(-1);
     return list.GetSelectedCount() == 1 && row >= 0 && !ItemOfRow(row)->IsDownloading();
+}
+
+bool CRowCommands::OnListKey(UINT msg, WPARAM key)
+{
+    if (msg == WM_KEYUP || msg == WM_SYSKEYUP) {
+        if (!m_nMenuKey || key != m_nMenuKey)
+            return false;
+        m_nMenuKey = 0;
+        return true;
+    }
+    const bool shiftF10 = key == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) && !(::GetKeyState(VK_CONTROL) & 0x8000);
+    if (!shiftF10 && key != VK_APPS)
+        return false;
+    m_nMenuKey = static_cast<UINT>(key);
+    RowMenu::Show(m_view.m_hWnd, RowMenu::KeyboardPoint(m_view.m_hWnd), AfxGetMainWndHandle());
+    return true;
 }

@@ -20,6 +20,11 @@ public:
     // Enter or a double-click: opens the file of a completed item, or
     // shows the properties of any other; nothing with several selected.
     void OnActivateRow();
+    // A key of the list: Shift+F10 and the menu key open the popup at the
+    // focused row, and their release is kept from the default processing
+    // (which would, under Wine, go on to open the menu bar). True when the
+    // key was taken.
+    bool OnListKey(UINT msg, WPARAM key);
     // Selects the rows whose items failed, and only those, focuses the
     // first and scrolls it and its reason into sight. Returns how many.
     int SelectFailedRows();
@@ -43,4 +48,5 @@ private:
     static const CCommandEntry<CRowCommands> s_commands[];
 
     CKestrinView& m_view;
+    UINT m_nMenuKey = 0;   // the key that opened the popup, until released
 };
