@@ -71,9 +71,11 @@ POINT WindowPlacement::Beside(const RECT& owner, SIZE size, const RECT& work, in
     for (const POINT& p : tries)
         if (Fits(p, size, work))
             return p;
-    // Over the owner, but below its menu and bars, at its right.
-    POINT p = {owner.right - size.cx, owner.top + ownerTopBand};
-    p = Clamp(p, size, work);
+    // Over the owner at its lower right, where the list's last rows are
+    // (the first ones stay in sight), never over its menu and bars.
+    POINT p = Clamp({owner.right - size.cx, owner.bottom - size.cy}, size, work);
+    if (p.y < owner.top + ownerTopBand)
+        p.y = owner.top + ownerTopBand;
     return p;
 }
 

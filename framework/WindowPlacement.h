@@ -11,10 +11,9 @@ public:
     static POINT CenteredOn(const RECT& over, SIZE size, const RECT& work);
     // The top-left corner of a window of `size` beside `owner`: to its
     // right, else to its left, else below, else above, top edges (or left
-    // edges) aligned; when none fits, at the owner's lower right inside the
-    // work area, never over the owner's caption, menu and top bars
-    // (`ownerTopBand` pixels from its top) unless the work area is too
-    // small for anything else.
+    // edges) aligned; when none fits, over the owner at its lower right
+    // inside the work area, never over the owner's caption, menu and top
+    // bars (`ownerTopBand` pixels from its top).
     // With `belowFirst`, below is tried first, then right, left, above.
     static POINT Beside(const RECT& owner, SIZE size, const RECT& work, int ownerTopBand,
                         bool belowFirst = false);

@@ -152,9 +152,17 @@ TEST_CASE("the reason column and the properties say why an item failed or that i
     }
     // The properties of the failed item show its reason; marking it
     // unread there takes the reason away, in the dialog and in the row.
+    // While the dialog is up, resting on a row shows no tip over it.
     std::string before, after;
+    bool tipOverDialog = true;
+    RECT row{};
+    ListView_GetItemRect(List(), 1, &row, LVIR_BOUNDS);
+    const LPARAM onRow = MAKELPARAM(row.left + 20, (row.top + row.bottom) / 2);
     WindowWatcher props([](HWND w) { return ::GetDlgItem(w, IDC_ITEM_REASON) != nullptr; },
                         [&](HWND dlg) {
+                            ::SendMessageA(List(), WM_MOUSEMOVE, 0, onRow);
+                            ::SendMessageA(List(), WM_MOUSEHOVER, 0, onRow);
+                            tipOverDialog = View()->GetTip().IsShown();
                             char text[256] = "";
                             ::GetDlgItemTextA(dlg, IDC_ITEM_REASON, text, sizeof text);
                             before = text;
@@ -167,10 +175,18 @@ TEST_CASE("the reason column and the properties say why an item failed or that i
     SelectRows({1});
     Command(ID_PROPERTIES);
     CHECK_EQ(props.Count(), 1);
+    CHECK(!tipOverDialog);
     CHECK_EQ(before, Ansi("HTTP エラー 404 Not Found"));
     CHECK_EQ(after, std::string());
     CHECK_EQ(Cell(1, 3), std::string());
     CHECK_EQ(Cell(1, 1), Ansi("未読"));
+    // Without a dialog the cancelled row's tip comes up where it rests.
+    ListView_GetItemRect(List(), 2, &row, LVIR_BOUNDS);
+    const LPARAM onCancelled = MAKELPARAM(row.left + 20, (row.top + row.bottom) / 2);
+    ::SendMessageA(List(), WM_MOUSEMOVE, 0, onCancelled);
+    ::SendMessageA(List(), WM_MOUSEHOVER, 0, onCancelled);
+    CHECK(View()->GetTip().IsShown());
+    CHECK(View()->GetTip().ShownText().find(Ansi("キャンセルされました")) != std::string::npos);
     SaveScreen("list-reasons");
 }
 
@@ -283,15 +299,26 @@ TEST_CASE("Enter and a double-click open a completed item's file with the shell;
     Doc()->GetItem(2)->SetFailed(ITEM_UNREAD, "refused");
     REQUIRE(Activate(Frame()->m_hWnd, List()));
 
-    // On a failed row: its properties.
+    // On a failed row: its properties, also when it was one of several
+    // rows selected (the double-click is about the row it was on).
     int properties = 0;
+    std::string shownURL;
     {
         WindowWatcher props([](HWND w) { return ::GetDlgItem(w, IDC_ITEM_REASON) != nullptr; },
-                            [&](HWND dlg) { ++properties; PressButton(dlg, IDOK); });
+                            [&](HWND dlg) {
+                                ++properties;
+                                char text[256] = "";
+                                ::GetDlgItemTextA(dlg, IDC_ITEM_URL, text, sizeof text);
+                                shownURL = text;
+                                PressButton(dlg, IDOK);
+                            });
+        SelectRows({1, 2});
         Click(RowPoint(2, 30), 2);
         Pump(500);
     }
     CHECK_EQ(properties, 1);
+    CHECK_EQ(shownURL, std::string("http://h/d/failed.kesttest"));
+    CHECK(Selected() == std::vector<int>{2});
 
     // Enter on the focused completed row.
     SelectRows({0});

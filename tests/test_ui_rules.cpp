@@ -196,8 +196,10 @@ TEST_CASE("placement: centred on the owner, or beside it, always on the screen")
         {"below first", {0, 0, 600, 300}, {250, 200}, true, {0, 300}},
         {"below first, no room below", {0, 400, 600, 700}, {250, 200}, true, {600, 400}},
         {"room above only", {0, 300, 1024, 700}, {250, 200}, false, {0, 100}},
-        // An owner that fills the screen: over it, below its menu and bars.
-        {"maximised owner", {-4, -4, 1028, 772}, {250, 200}, false, {774, 106}},
+        // An owner that fills the screen: over it at its lower right, and
+        // never over its menu and bars, however tall the window.
+        {"maximised owner", {-4, -4, 1028, 772}, {250, 200}, false, {774, 568}},
+        {"maximised owner, tall window", {-4, -4, 1028, 772}, {250, 700}, false, {774, 106}},
         {"aligned into the screen", {0, 650, 600, 768}, {250, 200}, false, {600, 568}},
     };
     for (const Beside& b : besides) {

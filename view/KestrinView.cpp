@@ -262,7 +262,22 @@ bool CKestrinView::OnChildNotify(NMHDR* hdr, LRESULT& result)
         result = 0;
         return true;
     }
-    case NM_DBLCLK:
+    case NM_DBLCLK: {
+        // A double-click acts on the row it was on, whatever else was
+        // selected: a drag may still hold the selection it began with.
+        const DWORD pos = ::GetMessagePos();
+        POINT point = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+        ::ScreenToClient(m_hWnd, &point);
+        const int row = m_tip.RowAt(point);
+        if (row < 0)
+            return false;
+        CListCtrl list = GetListCtrl();
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        m_rowCommands.OnActivateRow();
+        result = 0;
+        return true;
+    }
     case NM_RETURN:
         // Enter and a double-click open a completed item's file, and show
         // the properties of any other.

@@ -113,10 +113,16 @@ void CReasonTip::OnListMessage(UINT msg, LPARAM lp)
         const int row = RowAt(point);
         if (row < 0 || row != m_nRow || !m_textOf)
             break;
-        ::ClientToScreen(m_hList, &point);
-        Show(m_textOf(row), point);
+        // Not while a dialog of the window is up (the window is disabled
+        // then), nor when another window lies over the pointer.
+        POINT screen = point;
+        ::ClientToScreen(m_hList, &screen);
+        if (!::IsWindowEnabled(::GetAncestor(m_hList, GA_ROOT)) || ::WindowFromPoint(screen) != m_hList)
+            break;
+        Show(m_textOf(row), screen);
         break;
     }
+    case WM_LBUTTONDBLCLK:
     case WM_MOUSELEAVE:
     case WM_RBUTTONUP:
     case WM_MOUSEWHEEL:
