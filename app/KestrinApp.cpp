@@ -83,7 +83,7 @@ BOOL CKestrinApp::InitInstance()
     const RunSummary lastRun = RunSummary::Load();
     if (!lastRun.IsEmpty()) {
         if (auto* frame = dynamic_cast<CMainFrame*>(m_pMainWnd))
-            frame->ShowRunNote(lastRun.Format());
+            frame->ShowNotice(lastRun.Format());
     }
     m_bStartedUp = true;
     return TRUE;
@@ -119,6 +119,7 @@ void CKestrinApp::LoadSettings(SharedSettings& s)
     s.m_nWidthColURL = GetProfileInt(kSettings, "WidthColURL", 250);
     s.m_nWidthColState = GetProfileInt(kSettings, "WidthColState", 50);
     s.m_nWidthColFilePath = GetProfileInt(kSettings, "WidthColFilePath", 250);
+    s.m_nWidthColReason = GetProfileInt(kSettings, "WidthColReason", 150);
     s.m_bTimerBegin = GetProfileInt(kSettings, "TimerBegin", 1) & 1;
     s.m_bTimerEnd = GetProfileInt(kSettings, "TimerEnd", 1) & 1;
     s.m_bTimerHangUp = GetProfileInt(kSettings, "TimerHangUp", 1) & 1;
@@ -164,6 +165,8 @@ void CKestrinApp::LoadSettings(SharedSettings& s)
     s.m_strShortcutHeader = AfxLoadString(IDS_SHORTCUT_HEADER);
     s.m_strFolderDialogTitle = AfxLoadString(IDS_FOLDER_DIALOG_TITLE);
     s.m_strFrameCaption = AfxLoadString(IDS_FRAME_CAPTION);
+    s.m_strColReason = AfxLoadString(IDS_COL_REASON);
+    s.m_strReasonCancelled = AfxLoadString(IDS_REASON_CANCELLED);
 }
 
 void CKestrinApp::SaveSettings(const SharedSettings& s)
@@ -173,6 +176,7 @@ void CKestrinApp::SaveSettings(const SharedSettings& s)
     WriteProfileInt(kSettings, "WidthColURL", s.m_nWidthColURL);
     WriteProfileInt(kSettings, "WidthColState", s.m_nWidthColState);
     WriteProfileInt(kSettings, "WidthColFilePath", s.m_nWidthColFilePath);
+    WriteProfileInt(kSettings, "WidthColReason", s.m_nWidthColReason);
     WriteProfileInt(kSettings, "TimerHangUp", s.m_bTimerHangUp ? 1 : 0);
     WriteProfileInt(kSettings, "TimerHourBegin", s.m_nTimerHourBegin);
     WriteProfileInt(kSettings, "TimerHourEnd", s.m_nTimerHourEnd);

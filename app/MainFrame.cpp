@@ -1,4 +1,6 @@
 #include "MainFrame.h"
+#include "FrameTitle.h"
+#include "PaneKeys.h"
 #include "SharedSettings.h"
 #include "resource.h"
 #include "../engine/BaseThread.h"
@@ -24,11 +26,20 @@ const UINT kIndicators[] = {
 // most this often.
 const DWORD kBatchBarInterval = 250;
 const UINT_PTR kBarTimer = 1;
+// Rows of the list that stay in sight at the smallest window size.
+const int kLeastRows = 3;
 
 bool BatchRunning()
 {
     CKestrinDoc* doc = CKestrinDoc::GetDoc();
     return doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE;
+}
+
+bool IsClass(HWND wnd, const char* name)
+{
+    char cls[32] = "";
+    ::GetClassNameA(wnd, cls, sizeof cls);
+    return ::lstrcmpiA(cls, name) == 0;
 }
 
 } // namespace
@@ -59,6 +70,7 @@ int CMainFrame::OnCreate(CREATESTRUCTA* cs)
     AddControlBar(&m_wndDlgBar);
     AddControlBar(&m_wndStatusBar);
     m_pMessageBar = &m_wndStatusBar;
+    UpdateTitle();
     return 0;
 }
 
@@ -73,14 +85,25 @@ void CMainFrame::OnDestroy()
         rc = wp.rcNormalPosition;
     g_settings.m_nWidthWindow = rc.right - rc.left;
     g_settings.m_nHeightWindow = rc.bottom - rc.top;
+    m_taskbar.Clear(m_hWnd);
     CFrameWnd::OnDestroy();
 }
 
 void CMainFrame::OnClose()
 {
+    CDocument* doc = GetActiveDocument();
+    if (!m_bCloseAgreed && doc) {
+        // The list first, while every transfer still runs: Cancel keeps
+        // the window, the list and the downloads as they are.
+        if (!doc->CanCloseFrame(this))
+            return;
+        m_bCloseAgreed = true;
+        // Saved, or given up by the user's No.
+        doc->SetModifiedFlag(false);
+    }
     // From here on nothing new starts: no panel, no item, no request.
-    if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
-        if (CDownloadParentDlg* dlg = doc->GetProgressDialog())
+    if (CKestrinDoc* kdoc = CKestrinDoc::GetDoc())
+        if (CDownloadParentDlg* dlg = kdoc->GetProgressDialog())
             dlg->BeginClose();
     if (g_threadGroup.IsEmpty()) {
         // The list is emptied and destroyed next: nothing is drawn again.
@@ -98,11 +121,78 @@ void CMainFrame::OnClose()
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_THREADMESSAGE) {
+    switch (msg) {
+    case WM_THREADMESSAGE:
         reinterpret_cast<CBaseThread*>(lp)->DeliverNext();
         return 0;
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lp));
+        return 0;
+    case WM_QUERYENDSESSION: {
+        // The system is shutting down: a changed list is offered for saving.
+        CDocument* doc = GetActiveDocument();
+        return !doc || doc->SaveModified();
+    }
     }
     return CFrameWnd::WindowProc(msg, wp, lp);
+}
+
+bool CMainFrame::PreTranslateMessage(MSG& msg)
+{
+    if (PaneKeys::PreTranslate(m_hWnd, ListWindow(), m_wndDlgBar.m_hWnd, msg))
+        return true;
+    // Keys typed in a field of the folder bar are the field's own (Ctrl+C
+    // copies its text, not the selected rows); only the function keys are
+    // the window's there.
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && IsClass(msg.hwnd, "Edit") &&
+        !(msg.wParam >= VK_F1 && msg.wParam <= VK_F24))
+        return false;
+    return CFrameWnd::PreTranslateMessage(msg);
+}
+
+HWND CMainFrame::ListWindow() const
+{
+    return m_pViewActive ? m_pViewActive->m_hWnd : nullptr;
+}
+
+void CMainFrame::OnGetMinMaxInfo(MINMAXINFO* info)
+{
+    if (!m_wndDlgBar.m_hWnd || !m_wndToolBar.m_hWnd || !m_wndStatusBar.m_hWnd)
+        return;
+    // The frame's caption, menu and borders around the client area.
+    const RECT outer = GetWindowRect(), inner = GetClientRect();
+    const int frameX = (outer.right - outer.left) - inner.right;
+    const int frameY = (outer.bottom - outer.top) - inner.bottom;
+    // Wide enough for the wider of the two bars, each whole in a row of
+    // its own; high enough for both rows, the status bar, the list's
+    // header and a few rows.
+    const SIZE tool = m_wndToolBar.CalcFixedLayout(0);
+    const SIZE bar = m_wndDlgBar.CalcFixedLayout(0);
+    const RECT status = m_wndStatusBar.GetWindowRect();
+    int listHeight = 24 * (kLeastRows + 1);
+    if (HWND list = ListWindow()) {
+        RECT header{};
+        ::GetWindowRect(ListView_GetHeader(list), &header);
+        const int row = HIWORD(ListView_ApproximateViewRect(list, -1, -1, 1)) -
+                        HIWORD(ListView_ApproximateViewRect(list, -1, -1, 0));
+        if (row > 0)
+            listHeight = (header.bottom - header.top) + row * kLeastRows + ::GetSystemMetrics(SM_CYHSCROLL) + 4;
+    }
+    const int width = (tool.cx > bar.cx ? tool.cx : bar.cx) + frameX;
+    const int height = frameY + tool.cy + bar.cy + (status.bottom - status.top) + listHeight;
+    if (info->ptMinTrackSize.x < width)
+        info->ptMinTrackSize.x = width;
+    if (info->ptMinTrackSize.y < height)
+        info->ptMinTrackSize.y = height;
+}
+
+void CMainFrame::RecalcLayout()
+{
+    CFrameWnd::RecalcLayout();
+    // Under some window managers moved children keep stale pixels where
+    // they were: the whole client area is drawn again, children included.
+    if (m_hWnd && ::IsWindowVisible(m_hWnd))
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CMainFrame::ShowCurrentFolder(const char* folder)
@@ -150,14 +240,46 @@ void CMainFrame::UpdateBars()
         m_wndDlgBar.UpdateButtons();
     if (m_wndStatusBar.m_hWnd && m_wndStatusBar.IsWindowVisible())
         m_wndStatusBar.UpdateIndicators();
+    UpdateTitle();
+}
+
+std::string CMainFrame::ComposeTitle() const
+{
+    const CKestrinDoc* doc = CKestrinDoc::GetDoc();
+    std::string place;
+    if (doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE && doc->GetProgressDialog())
+        place = doc->GetProgressDialog()->GetPlace().Caption();
+    return FrameTitle::Compose(FrameTitle::ListName(doc ? doc->GetPathName() : std::string()),
+                               doc && doc->IsModified(), place);
+}
+
+void CMainFrame::UpdateTitle()
+{
+    if (!m_hWnd)
+        return;
+    const std::string title = ComposeTitle();
+    if (title != GetWindowText())
+        SetWindowText(title.c_str());
+    // The taskbar button's bar follows the batch where the system has one.
+    const CKestrinDoc* doc = CKestrinDoc::GetDoc();
+    if (doc && doc->m_nBatchMode != CKestrinDoc::BATCH_IDLE && doc->GetProgressDialog()) {
+        const BatchPlace place = doc->GetProgressDialog()->GetPlace();
+        if (!place.IsEmpty())
+            m_taskbar.Show(m_hWnd, place.Ended(), place.Total());
+    } else {
+        m_taskbar.Clear(m_hWnd);
+    }
 }
 
 // The View menu's bars: each command shows or hides its bar and carries a
-// check mark while the bar is visible.
+// check mark while the bar is visible. F6 goes between the list and the
+// folder bar.
 const CCommandEntry<CMainFrame> CMainFrame::s_commands[] = {
     {ID_VIEW_TOOLBAR, &CMainFrame::OnViewToolBar, nullptr, &CMainFrame::IsToolBarShown},
     {ID_VIEW_STATUS_BAR, &CMainFrame::OnViewStatusBar, nullptr, &CMainFrame::IsStatusBarShown},
     {AFX_IDW_DIALOGBAR, &CMainFrame::OnViewDialogBar, nullptr, &CMainFrame::IsDialogBarShown},
+    {ID_NEXT_PANE, &CMainFrame::OnNextPane, nullptr, nullptr},
+    {ID_PREV_PANE, &CMainFrame::OnPrevPane, nullptr, nullptr},
 };
 
 void CMainFrame::OnViewToolBar()
@@ -173,6 +295,16 @@ void CMainFrame::OnViewStatusBar()
 void CMainFrame::OnViewDialogBar()
 {
     ShowControlBar(&m_wndDlgBar, !m_wndDlgBar.IsWindowVisible());
+}
+
+void CMainFrame::OnNextPane()
+{
+    PaneKeys::NextPane(ListWindow(), m_wndDlgBar.m_hWnd, false);
+}
+
+void CMainFrame::OnPrevPane()
+{
+    PaneKeys::NextPane(ListWindow(), m_wndDlgBar.m_hWnd, true);
 }
 
 bool CMainFrame::IsToolBarShown() const
@@ -200,21 +332,42 @@ bool CMainFrame::OnUpdateCmdUI(CCmdUI& ui)
     return UpdateCommand(*this, s_commands, ui) || CFrameWnd::OnUpdateCmdUI(ui);
 }
 
+void CMainFrame::OnBeforeCommand(UINT)
+{
+    // The user has moved on: the last notice has been seen.
+    if (m_strNotice.empty())
+        return;
+    m_strNotice.clear();
+    ShowRestText();
+}
+
 void CMainFrame::OnBatchStarted()
 {
-    m_strBatchSummary.clear();
+    m_strNotice.clear();
     ShowRestText();
 }
 
 void CMainFrame::OnBatchEnded(int done, int failed, int cancelled, int retries)
 {
-    m_strBatchSummary = FormatStringId(IDS_BATCH_ENDED,
+    CKestrinDoc* doc = CKestrinDoc::GetDoc();
+    const bool byHand = m_hWnd && doc && doc->IsBatchByHand();
+    // The failed rows are selected first, so that the summary, not the
+    // reason of the row that takes the focus, is what the bar shows.
+    if (byHand && failed > 0)
+        if (CKestrinView* view = doc->GetListView())
+            view->SelectFailedRows();
+    std::string summary = FormatStringId(IDS_BATCH_ENDED,
         {GroupedNumber(done), GroupedNumber(failed), GroupedNumber(cancelled)});
     if (retries > 0)
-        m_strBatchSummary += FormatStringId(IDS_BATCH_RETRIES, {GroupedNumber(retries)});
-    m_bFailureLatest = false;
-    ShowRestText();
-    if (m_hWnd && ::GetForegroundWindow() != m_hWnd) {
+        summary += FormatStringId(IDS_BATCH_RETRIES, {GroupedNumber(retries)});
+    ShowNotice(summary);
+    UpdateTitle();
+    // A schedule's run ends quietly: nobody may be there.
+    if (!byHand)
+        return;
+    ::MessageBeep(failed > 0 ? MB_ICONEXCLAMATION : MB_ICONASTERISK);
+    ++m_nSounds;
+    if (::GetForegroundWindow() != m_hWnd) {
         // Until the user comes back to the window; no click is waited for.
         FLASHWINFO info = {sizeof info, m_hWnd, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
         ::FlashWindowEx(&info);
@@ -222,9 +375,9 @@ void CMainFrame::OnBatchEnded(int done, int failed, int cancelled, int retries)
     }
 }
 
-void CMainFrame::ShowRunNote(const std::string& text)
+void CMainFrame::ShowNotice(const std::string& text)
 {
-    m_strBatchSummary = text;
+    m_strNotice = text;
     m_bFailureLatest = false;
     ShowRestText();
 }
@@ -238,30 +391,16 @@ void CMainFrame::ShowFocusedFailure(const std::string& text)
     ShowRestText();
 }
 
-void CMainFrame::ShowIntakeReport(const std::string& text)
-{
-    m_strIntakeReport = text;
-    m_bIntakeLatest = true;
-    m_wndStatusBar.SetIdleText(text);
-    if (m_wndStatusBar.m_hWnd)
-        m_wndStatusBar.ShowIdleText();
-}
-
 const std::string& CMainFrame::GetRestText() const
 {
-    if (m_bIntakeLatest)
-        return m_strIntakeReport;
     if (m_bFailureLatest && !m_strFocusFailure.empty())
         return m_strFocusFailure;
-    return m_strBatchSummary;
+    return m_strNotice;
 }
 
 void CMainFrame::ShowRestText()
 {
-    // Every other message is newer than the last paste's report.
-    m_bIntakeLatest = false;
     m_wndStatusBar.SetIdleText(GetRestText());
     if (m_wndStatusBar.m_hWnd)
         m_wndStatusBar.ShowIdleText();
 }
-

@@ -23,11 +23,15 @@ struct SharedSettings {
     std::string m_strFolderDialogTitle;
     std::string m_strRasEntryName;
     std::string m_strFrameCaption;
+    // The reason column: its title, and what it says of a cancelled item.
+    std::string m_strColReason;
+    std::string m_strReasonCancelled;
     int m_nWidthWindow = 600;
     int m_nHeightWindow = 300;
     int m_nWidthColURL = 250;
     int m_nWidthColState = 50;
     int m_nWidthColFilePath = 250;
+    int m_nWidthColReason = 150;
     int m_nTimerHourBegin = 2;
     int m_nTimerHourEnd = 5;
     int m_nTimerMinuteBegin = 0;

@@ -129,6 +129,34 @@
 
 // The list, the panels and the File menu: strings 63200-63299,
 // commands 32780-32799, controls 1040-1059, dialogs 150-154
+#define ID_RETRY_FAILED             32780
+#define ID_OPEN_FILE                32781
+#define ID_OPEN_FOLDER              32782
+#define ID_SELECT_ALL               32783
+#define IDC_PANEL_SPEED             1040
+#define IDC_PANEL_TIME_LEFT         1041
+#define IDC_PANEL_PERCENT           1042
+#define IDC_ITEM_REASON             1043
+#define IDS_COL_REASON              63200
+#define IDS_REASON_CANCELLED        63201
+#define IDS_PANEL_SPEED             63202
+#define IDS_PANEL_TIME_LEFT         63203
+#define IDS_PANEL_PERCENT           63204
+#define IDS_BATCH_PLACE             63205
+#define IDS_TITLE                   63206
+#define IDS_TITLE_UNTITLED          63207
+#define IDS_TITLE_MODIFIED          63208
+#define IDS_TITLE_BATCH             63209
+#define IDS_ASK_SAVE                63210
+#define IDS_ASK_SAVE_STOPPING       63211
+#define IDS_OPEN_FAILED             63212
+#define IDS_OPEN_RISKY              63213
+#define IDS_UNIT_BYTES              63216
+#define IDS_UNIT_KB                 63217
+#define IDS_UNIT_MB                 63218
+#define IDS_UNIT_GB                 63219
+#define IDS_TIME_MINUTES            63220
+#define IDS_TIME_HOURS              63221
 
 
 // Unattended runs: strings 63300-63399, commands 32800-32819,

@@ -5,6 +5,7 @@
 #include "DownloadThread.h"
 #include "FailureText.h"
 #include "RetryQueue.h"
+#include "PanelText.h"
 #include "../app/KestrinApp.h"
 #include "../app/resource.h"
 #include "../model/KestrinDoc.h"
@@ -17,6 +18,10 @@ const UINT WM_CLOSE_PANEL = WM_APP + 1;
 const UINT_PTR kShowTimer = 1;
 // The texts and the bar change at most this often.
 const DWORD kShowInterval = 100;
+// While a transfer runs, its speed is looked at this often even when no
+// byte comes, so that a stalled transfer shows it.
+const UINT_PTR kRateTimer = 2;
+const DWORD kRateInterval = 1000;
 
 // What the item's 32-bit size keeps of a byte count: 0 (no size known)
 // when it does not fit.
@@ -83,7 +88,7 @@ LRESULT CDownloadChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         DestroyWindow();
         return 0;
     }
-    if (msg == WM_TIMER && wp == kShowTimer) {
+    if (msg == WM_TIMER && (wp == kShowTimer || wp == kRateTimer)) {
         ShowNow();
         return 0;
     }
@@ -114,8 +119,31 @@ void CDownloadChildDlg::ShowNow()
     // Only what differs from the screen is written.
     const std::string total = m_llTotal > 0 ? std::to_string(m_llTotal / 1024) : "???";
     const std::string done = std::to_string(m_llDone / 1024);
-    const int percent = m_llTotal > 0 && m_llDone <= m_llTotal
-        ? static_cast<int>(static_cast<double>(m_llDone) / static_cast<double>(m_llTotal) * 100) : 0;
+    const int known = PanelText::PercentOf(m_llDone, m_llTotal);
+    const int percent = known > 0 ? known : 0;
+    // The speed over the last seconds of this item's transfer, from its
+    // first bytes on (a resumed file's earlier part is not counted).
+    if (m_pItem != m_pRateItem) {
+        m_rate.Reset();
+        m_pRateItem = m_pItem;
+    }
+    if (m_pItem && m_llDone > 0)
+        m_rate.Add(m_dwLastShown, m_llDone);
+    const double rate = m_pItem ? m_rate.BytesPerSecond() : -1;
+    ShowText(IDC_PANEL_SPEED, PanelText::Speed(rate), m_strShownSpeed);
+    ShowText(IDC_PANEL_TIME_LEFT,
+             m_llTotal > 0 && m_llDone <= m_llTotal ? PanelText::TimeLeft(m_rate.MsLeft(m_llTotal - m_llDone))
+                                                    : std::string(),
+             m_strShownLeft);
+    ShowText(IDC_PANEL_PERCENT, PanelText::Percent(m_llDone, m_llTotal), m_strShownPercent);
+    if (m_pItem && !m_bRateTimer) {
+        m_bRateTimer = ::SetTimer(m_hWnd, kRateTimer, kRateInterval, nullptr) != 0;
+    } else if (!m_pItem && m_bRateTimer) {
+        ::KillTimer(m_hWnd, kRateTimer);
+        m_bRateTimer = false;
+    }
+    if (CDownloadParentDlg* parent = Parent())
+        parent->ShowPlace();
     if (m_strURL != m_strShownURL) {
         SetDlgItemText(IDC_PANEL_URL, m_strURL.c_str());
         m_strShownURL = m_strURL;
@@ -132,6 +160,14 @@ void CDownloadChildDlg::ShowNow()
         ::SendDlgItemMessageA(m_hWnd, IDC_PANEL_PROGRESS, PBM_SETPOS, percent, 0);
         m_nShownPercent = percent;
     }
+}
+
+void CDownloadChildDlg::ShowText(int id, const std::string& text, std::string& shown)
+{
+    if (text == shown)
+        return;
+    SetDlgItemText(id, text.c_str());
+    shown = text;
 }
 
 BOOL CDownloadChildDlg::StartNextItem()
@@ -313,6 +349,10 @@ void CDownloadChildDlg::OnDestroy()
     if (m_bShowPending) {
         ::KillTimer(m_hWnd, kShowTimer);
         m_bShowPending = 0;
+    }
+    if (m_bRateTimer) {
+        ::KillTimer(m_hWnd, kRateTimer);
+        m_bRateTimer = false;
     }
     // Destroyed while the thread still runs (with its owner window): the
     // transfer is given up and its item not touched again.

@@ -2,6 +2,7 @@
 #include <string>
 #include "ThreadMessage.h"
 #include "FailureText.h"
+#include "TransferRate.h"
 #include "../framework/Dialog.h"
 
 class CDownloadParentDlg;
@@ -64,9 +65,13 @@ private:
     void FailItem(const TransferFailure& failure);
 
     // The texts and the bar follow the transfer at most ten times a
-    // second; a change that comes sooner is shown by a timer.
+    // second; a change that comes sooner is shown by a timer. Beside the
+    // sizes the panel shows the speed (an average over the last seconds),
+    // the time left when the size is known, and the percentage.
     void ShowLater();
     void ShowNow();
+    // Writes `text` into control `id` when it differs from `shown`.
+    void ShowText(int id, const std::string& text, std::string& shown);
 
     std::string m_strClaim;         // the current item's file, as claimed
     long long m_llTotal = 0;        // announced size; 0 or less: unknown
@@ -75,6 +80,10 @@ private:
     std::string m_strShownURL, m_strShownTotal, m_strShownDone;
     int m_nShownPercent = -1;
     DWORD m_dwLastShown = 0;
+    TransferRate m_rate;
+    const URLItem* m_pRateItem = nullptr;   // whose transfer m_rate follows
+    std::string m_strShownSpeed, m_strShownLeft, m_strShownPercent;
+    bool m_bRateTimer = false;
 
     unsigned m_bCreating : 1;
     unsigned m_bNoThread : 1;

@@ -5,6 +5,7 @@
 #include "../app/resource.h"
 #include "../framework/WinApp.h"
 #include "../framework/Widen.h"
+#include "../framework/WindowPlacement.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
 #include "../schedule/Clock.h"
@@ -35,7 +36,29 @@ BOOL CDownloadParentDlg::OnInitDialog()
     CDialog::OnInitDialog();
     if (s_nParentClientHeight == 0)
         s_nParentClientHeight = GetClientRect().bottom;
+    m_strCaption = GetWindowText();
     return TRUE;
+}
+
+BatchPlace CDownloadParentDlg::GetPlace() const
+{
+    // An item a panel is just taking is still pending until its transfer
+    // has been handed over: the items are counted by their states.
+    CKestrinDoc* doc = Doc();
+    if (!doc)
+        return BatchPlace();
+    return BatchPlace(m_nDone + m_nFailed + m_nCancelled, static_cast<int>(doc->GetDownloadingItems().size()),
+                      doc->CountPendingItems());
+}
+
+void CDownloadParentDlg::ShowPlace()
+{
+    if (!m_hWnd)
+        return;
+    const BatchPlace place = GetPlace();
+    const std::string caption = place.IsEmpty() ? m_strCaption : place.Caption();
+    if (caption != GetWindowText())
+        SetWindowText(caption.c_str());
 }
 
 CDownloadChildDlg* CDownloadParentDlg::OpenPanel()
@@ -82,6 +105,7 @@ BOOL CDownloadParentDlg::StartDownloads(long long retryDeadline)
     EachPanel([](CDownloadChildDlg* panel) { panel->GoOn(); });
     EachPanel([](CDownloadChildDlg* panel) { panel->ShowWindow(SW_SHOWNA); });
     PlaceFirstTime();
+    ShowPlace();
     ShowWindow(SW_SHOWNA);
     return TRUE;
 }
@@ -108,21 +132,20 @@ void CDownloadParentDlg::PlaceFirstTime()
         return;
     m_bPlaced = 1;
     // Below the main window when the screen has room, else beside it, so
-    // that the list stays in sight; the user may move it from there.
-    RECT owner{}, work{};
-    ::GetWindowRect(::GetWindow(m_hWnd, GW_OWNER), &owner);
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    // that the list stays in sight; over a window that fills the screen,
+    // at its lower right, never over its menu and bars. The user may move
+    // it from there.
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (!owner || !::IsWindowVisible(owner) || ::IsIconic(owner))
+        return;
+    RECT ownerRect{};
+    ::GetWindowRect(owner, &ownerRect);
     const RECT self = GetWindowRect();
-    const int height = (self.bottom - self.top) + (2 - m_nChildren) * s_nChildHeight;
-    const int width = self.right - self.left;
-    int x = owner.left, y = owner.bottom;
-    if (y + height > work.bottom) {
-        x = owner.right;
-        y = owner.top;
-        if (x + width > work.right)
-            return;
-    }
-    SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The size it has with both panels.
+    const SIZE size = {self.right - self.left, (self.bottom - self.top) + (2 - m_nChildren) * s_nChildHeight};
+    const POINT at = WindowPlacement::Beside(ownerRect, size, WindowPlacement::WorkAreaOf(owner),
+                                             WindowPlacement::TopBandOf(owner), true);
+    SetWindowPos(nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDownloadParentDlg::LayoutChildren(int first)

@@ -2,6 +2,7 @@
 #include <map>
 #include <string>
 #include "RetryQueue.h"
+#include "BatchPlace.h"
 #include "../framework/Dialog.h"
 
 class CDownloadChildDlg;
@@ -65,6 +66,10 @@ public:
     int GetFailedCount() const { return m_nFailed; }
     int GetCancelledCount() const { return m_nCancelled; }
     int GetChildCount() const { return m_nChildren; }
+    // Where the batch stands: ended, running and waiting items.
+    BatchPlace GetPlace() const;
+    // Shows that place in the caption ("ダウンロード 3 / 12").
+    void ShowPlace();
     CDownloadChildDlg* GetChild(int index) const { return m_children[index]; }
 
     // Measured once: a panel's size and the parent's client height
@@ -109,4 +114,5 @@ private:
     int m_nFailed = 0;
     int m_nCancelled = 0;
     RetryQueue m_retries;
+    std::string m_strCaption;       // the template's, without a place
 };

@@ -1,6 +1,7 @@
 #include "Dialog.h"
 #include "DataExchange.h"
 #include "WinApp.h"
+#include "WindowPlacement.h"
 
 INT_PTR CDialog::DoModal()
 {
@@ -33,6 +34,9 @@ void CDialog::EndDialog(int result)
 BOOL CDialog::OnInitDialog()
 {
     UpdateData(false);
+    // A modal dialog opens in the middle of the window it belongs to.
+    if (m_bModal)
+        WindowPlacement::CenterWindow(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
     return TRUE;
 }
 

@@ -61,15 +61,23 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const char* path)
         return nullptr;
     }
 
-    const BOOL ok = path ? doc->OnOpenDocument(path) : doc->OnNewDocument();
+    // The full path: the current directory moves (it is the download
+    // folder), and a later save must go where the list came from.
+    std::string full;
+    if (path) {
+        char buf[MAX_PATH * 2];
+        const DWORD n = ::GetFullPathNameA(path, sizeof buf, buf, nullptr);
+        full = n > 0 && n < sizeof buf ? std::string(buf) : std::string(path);
+    }
+    const BOOL ok = path ? doc->OnOpenDocument(full.c_str()) : doc->OnNewDocument();
     if (!ok) {
         if (created)
             doc->OnCloseDocument();
         return nullptr;
     }
-    doc->SetPathName(path ? path : "");
+    doc->SetPathName(full);
     if (path)
-        AfxGetApp()->AddToRecentFileList(path);
+        AfxGetApp()->AddToRecentFileList(full);
 
     if (created) {
         auto* frame = static_cast<CFrameWnd*>(CWnd::FromHandle(AfxGetMainWndHandle()));

@@ -9,6 +9,31 @@
 #include "View.h"
 #include "WinApp.h"
 
+void CDocument::SetModifiedFlag(bool modified)
+{
+    if (modified == m_bModified)
+        return;
+    m_bModified = modified;
+    UpdateFrameTitles();
+}
+
+void CDocument::SetPathName(const std::string& path)
+{
+    if (path == m_strPathName)
+        return;
+    m_strPathName = path;
+    UpdateFrameTitles();
+}
+
+void CDocument::UpdateFrameTitles() const
+{
+    for (CView* view : m_views) {
+        HWND root = view->m_hWnd ? ::GetAncestor(view->m_hWnd, GA_ROOT) : nullptr;
+        if (auto* frame = dynamic_cast<CFrameWnd*>(CWnd::FromHandle(root)))
+            frame->OnUpdateFrameTitle();
+    }
+}
+
 void CDocument::AddView(CView* view)
 {
     m_views.push_back(view);
@@ -22,7 +47,7 @@ void CDocument::RemoveView(CView* view)
 BOOL CDocument::OnNewDocument()
 {
     DeleteContents();
-    m_strPathName.clear();
+    SetPathName(std::string());
     SetModifiedFlag(false);
     return TRUE;
 }
@@ -107,7 +132,7 @@ bool CDocument::DoSave(const std::string& path)
     }
     if (!OnSaveDocument(target.c_str()))
         return false;
-    m_strPathName = target;
+    SetPathName(target);
     AfxGetApp()->AddToRecentFileList(target);
     return true;
 }

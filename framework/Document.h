@@ -18,10 +18,12 @@ public:
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
 
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    // The name and the changes mark show in the frames' captions: each
+    // change is passed on to them at once.
+    void SetModifiedFlag(bool modified = true);
     bool IsModified() const { return m_bModified; }
     const std::string& GetPathName() const { return m_strPathName; }
-    void SetPathName(const std::string& path) { m_strPathName = path; }
+    void SetPathName(const std::string& path);
 
     void AddView(CView* view);
     void RemoveView(CView* view);
@@ -54,6 +56,8 @@ protected:
 
     // Saves to `path`, or asks for a name first when it is empty.
     bool DoSave(const std::string& path);
+    // Tells the frames of the views that the name or the mark changed.
+    void UpdateFrameTitles() const;
 
 private:
     void OnFileSave();

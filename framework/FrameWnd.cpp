@@ -89,6 +89,7 @@ CDocument* CFrameWnd::GetActiveDocument() const
 
 bool CFrameWnd::RouteCmdMsg(UINT id)
 {
+    OnBeforeCommand(id);
     CDocument* doc = GetActiveDocument();
     if (m_pViewActive && m_pViewActive->OnCmdMsg(id))
         return true;
@@ -155,6 +156,7 @@ void CFrameWnd::OnUnhandledCommand(UINT id)
 
 void CFrameWnd::OnInitMenuPopup(HMENU menu)
 {
+    AfxGetApp()->UpdateRecentFileMenu(menu);
     const int n = ::GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
         const UINT id = ::GetMenuItemID(menu, i);
@@ -195,13 +197,15 @@ void CFrameWnd::RecalcLayout()
                           size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // Top bars fill rows: a bar that asks to share the row of the bar
-    // before it goes to its right.
+    // before it goes to its right, or starts a row of its own when it
+    // would not fit there whole.
     int x = client.left, rowHeight = 0;
     for (CControlBar* bar : m_bars) {
         if (!bar->m_hWnd || !bar->IsWindowVisible() || !(bar->m_dwStyle & CBRS_ALIGN_TOP))
             continue;
         const SIZE size = bar->CalcFixedLayout(client.right - client.left);
-        if (!bar->m_bSameRow || x == client.left) {
+        const bool fits = bar->m_bStretch || x + size.cx <= client.right;
+        if (!bar->m_bSameRow || x == client.left || !fits) {
             client.top += rowHeight;
             x = client.left;
             rowHeight = 0;

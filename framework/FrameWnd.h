@@ -37,12 +37,14 @@ public:
     void ShowControlBar(CControlBar* bar, bool show);
 
     // Translates accelerator keys for this frame.
-    bool PreTranslateMessage(MSG& msg);
+    virtual bool PreTranslateMessage(MSG& msg);
 
     // The status prompt ("...\n") or tooltip ("\n...") of a command.
     static std::string GetPrompt(UINT id, bool tooltip);
     // Shows a command's prompt in the status bar, or the idle text for 0.
     void ShowPrompt(UINT id);
+    // The document's name or changes mark changed: the caption follows.
+    virtual void OnUpdateFrameTitle() {}
 
     HACCEL m_hAccelTable = nullptr;
 
@@ -61,6 +63,8 @@ protected:
     // A command that no target names; shown to the developer in a debug
     // build, ignored otherwise.
     virtual void OnUnhandledCommand(UINT id);
+    // Command `id` is about to run (it is enabled), whichever way it came.
+    virtual void OnBeforeCommand(UINT id) { (void)id; }
 
     std::vector<CControlBar*> m_bars;
     CView* m_pViewActive = nullptr;

@@ -8,6 +8,11 @@
 #define ID_FILE_OPEN            57601
 #define ID_FILE_SAVE            57603
 #define ID_FILE_SAVE_AS         57604
+// The recent lists of the File menu: up to four, the first id the newest.
+#define ID_FILE_MRU_FILE1       57616
+#define ID_FILE_MRU_FILE2       57617
+#define ID_FILE_MRU_FILE3       57618
+#define ID_FILE_MRU_FILE4       57619
 #define ID_EDIT_CLEAR           57632
 #define ID_EDIT_COPY            57634
 #define ID_EDIT_CUT             57635

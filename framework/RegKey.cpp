@@ -61,3 +61,9 @@ bool CRegKey::SetString(const char* name, const std::string& value) const
                             reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
+
+bool CRegKey::DeleteValue(const char* name) const
+{
+    const LONG result = ::RegDeleteValueA(m_hKey, name);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}

@@ -18,6 +18,8 @@ public:
     bool QueryString(const char* name, std::string& value) const;
     bool SetDWord(const char* name, DWORD value) const;
     bool SetString(const char* name, const std::string& value) const;
+    // True when the value is gone afterwards (also when there was none).
+    bool DeleteValue(const char* name) const;
 
     HKEY m_hKey = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "WinApp.h"
 #include <shlobj.h>
 #include <shellapi.h>
+#include <shlwapi.h>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include "CmdUI.h"
@@ -176,6 +178,12 @@ void CWinApp::AddToRecentFileList(const std::string& path)
         m_recentFiles.resize(m_nMaxRecent);
 }
 
+void CWinApp::RemoveFromRecentFileList(size_t index)
+{
+    if (index < m_recentFiles.size())
+        m_recentFiles.erase(m_recentFiles.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 void CWinApp::SaveStdProfileSettings() const
 {
     if (m_nMaxRecent == 0 || m_strRegistryKey.empty())
@@ -183,6 +191,71 @@ void CWinApp::SaveStdProfileSettings() const
     for (UINT i = 0; i < m_recentFiles.size(); ++i) {
         std::string entry = "File" + std::to_string(i + 1);
         WriteProfileString(kRecentSection, entry.c_str(), m_recentFiles[i]);
+    }
+    // Entries of files that left the list go too.
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, (GetAppRegistryPath() + "\\" + kRecentSection).c_str(), KEY_SET_VALUE))
+        for (UINT i = static_cast<UINT>(m_recentFiles.size()); i < m_nMaxRecent; ++i)
+            key.DeleteValue(("File" + std::to_string(i + 1)).c_str());
+}
+
+std::string CWinApp::RecentFileMenuText(size_t index, const std::string& path)
+{
+    char shown[MAX_PATH] = "";
+    if (!::PathCompactPathExA(shown, path.c_str(), 48, 0))
+        ::lstrcpynA(shown, path.c_str(), MAX_PATH);
+    // An ampersand of the path is shown, not taken for an access key.
+    std::string text = "&" + std::to_string(index + 1) + " ";
+    for (const char* p = shown; *p; ++p) {
+        text += *p;
+        if (*p == '&')
+            text += '&';
+    }
+    return text;
+}
+
+void CWinApp::UpdateRecentFileMenu(HMENU menu)
+{
+    int at = -1;
+    const int n = ::GetMenuItemCount(menu);
+    for (int i = 0; i < n && at < 0; ++i)
+        if (::GetMenuItemID(menu, i) == ID_FILE_MRU_FILE1)
+            at = i;
+    if (at < 0)
+        return;
+    if (m_strRecentPlaceholder.empty()) {
+        char text[128] = "";
+        ::GetMenuStringA(menu, at, text, sizeof text, MF_BYPOSITION);
+        m_strRecentPlaceholder = text;
+    }
+    for (UINT id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE4; ++id)
+        ::DeleteMenu(menu, id, MF_BYCOMMAND);
+    if (m_recentFiles.empty()) {
+        ::InsertMenuA(menu, at, MF_BYPOSITION | MF_STRING | MF_GRAYED, ID_FILE_MRU_FILE1,
+                      m_strRecentPlaceholder.c_str());
+        return;
+    }
+    for (size_t i = 0; i < m_recentFiles.size() && i < 4; ++i)
+        ::InsertMenuA(menu, at + static_cast<int>(i), MF_BYPOSITION | MF_STRING,
+                      ID_FILE_MRU_FILE1 + i, RecentFileMenuText(i, m_recentFiles[i]).c_str());
+}
+
+void CWinApp::OpenRecentFile(size_t index)
+{
+    if (index >= m_recentFiles.size())
+        return;
+    const std::string path = m_recentFiles[index];
+    if (OpenDocumentFile(path.c_str()))
+        return;
+    // A list that is gone (not one whose opening was refused or cancelled)
+    // leaves the menu; the user has been told it could not be opened.
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        for (size_t i = 0; i < m_recentFiles.size(); ++i) {
+            if (m_recentFiles[i] == path) {
+                RemoveFromRecentFileList(i);
+                break;
+            }
+        }
     }
 }
 
@@ -402,6 +475,10 @@ const CCommandEntry<CWinApp> CWinApp::s_commands[] = {
     {ID_FILE_NEW, &CWinApp::OnFileNew, nullptr, nullptr},
     {ID_FILE_OPEN, &CWinApp::OnFileOpen, nullptr, nullptr},
     {ID_APP_EXIT, &CWinApp::OnAppExit, nullptr, nullptr},
+    {ID_FILE_MRU_FILE1, &CWinApp::OnRecentFile1, &CWinApp::HasRecentFile1, nullptr},
+    {ID_FILE_MRU_FILE2, &CWinApp::OnRecentFile2, &CWinApp::HasRecentFile2, nullptr},
+    {ID_FILE_MRU_FILE3, &CWinApp::OnRecentFile3, &CWinApp::HasRecentFile3, nullptr},
+    {ID_FILE_MRU_FILE4, &CWinApp::OnRecentFile4, &CWinApp::HasRecentFile4, nullptr},
     {ID_HELP_INDEX, &CWinApp::OnHelp, nullptr, nullptr},
     {ID_CONTEXT_HELP, &CWinApp::OnHelp, nullptr, nullptr},
     {ID_HELP, &CWinApp::OnHelp, nullptr, nullptr},

@@ -38,10 +38,20 @@ public:
     bool WriteProfileString(const char* section, const char* entry,
                             const std::string& value) const;
 
-    // Recent files, kept in the profile section "Recent File List".
+    // Recent files, kept in the profile section "Recent File List", the
+    // newest first; the File menu lists them (ID_FILE_MRU_FILE1...).
     void LoadStdProfileSettings(UINT maxRecent);
     void AddToRecentFileList(const std::string& path);
+    void RemoveFromRecentFileList(size_t index);
     void SaveStdProfileSettings() const;
+    const std::vector<std::string>& GetRecentFiles() const { return m_recentFiles; }
+    // Puts the recent files into `menu` where it has ID_FILE_MRU_FILE1
+    // ("&1 C:\...\list.kst"), or the menu's own placeholder when there
+    // are none. Does nothing to a menu without that item.
+    void UpdateRecentFileMenu(HMENU menu);
+    // The text of a recent file's menu item: its number and its path,
+    // shortened in the middle when long.
+    static std::string RecentFileMenuText(size_t index, const std::string& path);
 
     // Documents
     void AddDocTemplate(CSingleDocTemplate* tmpl);
@@ -89,6 +99,16 @@ protected:
 
     void OnFileOpen();
     void OnAppExit();
+    // Opens recent file `index`; one that is gone leaves the list.
+    void OpenRecentFile(size_t index);
+    void OnRecentFile1() { OpenRecentFile(0); }
+    void OnRecentFile2() { OpenRecentFile(1); }
+    void OnRecentFile3() { OpenRecentFile(2); }
+    void OnRecentFile4() { OpenRecentFile(3); }
+    bool HasRecentFile1() const { return m_recentFiles.size() > 0; }
+    bool HasRecentFile2() const { return m_recentFiles.size() > 1; }
+    bool HasRecentFile3() const { return m_recentFiles.size() > 2; }
+    bool HasRecentFile4() const { return m_recentFiles.size() > 3; }
 
 private:
     static const CCommandEntry<CWinApp> s_commands[];
@@ -96,6 +116,7 @@ private:
     CDdeServer m_ddeServer;
     std::vector<std::string> m_recentFiles;
     UINT m_nMaxRecent = 0;
+    std::string m_strRecentPlaceholder;   // the menu item shown when none
 };
 
 CWinApp* AfxGetApp();

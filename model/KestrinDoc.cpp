@@ -12,6 +12,8 @@
 #include "../framework/WinApp.h"
 #include "../view/KestrinView.h"
 #include "../app/KestrinApp.h"
+#include "../app/FrameTitle.h"
+#include "../engine/FailureText.h"
 #include "../schedule/TimerDlgList.h"
 #include "../schedule/TimerSchedule.h"
 #include "../schedule/TimerSettingDlg.h"
@@ -48,9 +50,11 @@ URLItem* CKestrinDoc::AddURL(const char* url)
         return nullptr;
     auto* item = new URLItem(url, std::move(sent));
     item->m_nIndex = static_cast<int>(m_items.size());
+    // A retry takes only what had failed: an item added meanwhile waits.
+    item->m_bOutsideBatch = m_nBatchMode == BATCH_RETRY;
     m_items.push_back(item);
     m_byURL.emplace(item->GetSentURL(), item);
-    CountPending(item, item->IsPending());
+    CountPending(item, IsBatchPending(item));
     SetModifiedFlag(true);
     if (CKestrinView* view = GetListView())
         view->AddItemRow(item);
@@ -133,6 +137,7 @@ BOOL CKestrinDoc::RemoveItem(int index)
     Renumber(index);
     RemovePartialOf(item);
     delete item;
+    SetModifiedFlag(true);
     return TRUE;
 }
 
@@ -170,24 +175,38 @@ int CKestrinDoc::RemoveItems(const std::vector<int>& indexes, std::vector<int>* 
     }
     m_items.resize(to);
     Renumber(first);
+    if (removed > 0)
+        SetModifiedFlag(true);
     return removed;
+}
+
+bool CKestrinDoc::IsBatchPending(const URLItem* item)
+{
+    return item->IsPending() && !item->m_bOutsideBatch;
 }
 
 BOOL CKestrinDoc::StartBatch(int mode, long long retryDeadline)
 {
-    if (m_nBatchMode != BATCH_IDLE)
+    if (m_nBatchMode != BATCH_IDLE || (mode != BATCH_DOWNLOAD && mode != BATCH_RETRY))
         return FALSE;
+    m_bBatchByHand = m_bStartingByHand;
     {
-        // The rows are drawn again once, not row by row.
+        // The rows are drawn again once, not row by row. The whole list
+        // starts over; a retry takes the failed and cancelled items only,
+        // and their partial files are resumed where the server allows.
         CKestrinView::RowBatch rows(GetListView());
         for (URLItem* item : m_items) {
-            item->m_nRetries = 0;
-            item->SetState(ITEM_UNREAD);
+            const bool failed = (item->m_state & (ITEM_ERROR | ITEM_CANCELLED)) && !item->IsDownloading();
+            item->m_bOutsideBatch = mode == BATCH_RETRY && !failed;
+            if (!item->m_bOutsideBatch) {
+                item->m_nRetries = 0;
+                item->SetState(ITEM_UNREAD);
+            }
         }
     }
-    // Every item is unread now, however its state was reached.
+    // The items of the batch are unread now, however their state was reached.
     for (URLItem* item : m_items)
-        CountPending(item, item->IsPending());
+        CountPending(item, IsBatchPending(item));
     m_downloading.clear();
     m_waiting.clear();
     m_nFirstPending = 0;
@@ -211,7 +230,7 @@ void CKestrinDoc::FinishBatch()
 
 URLItem* CKestrinDoc::FirstPendingItem() const
 {
-    if (m_nBatchMode != BATCH_DOWNLOAD || m_nPending == 0)
+    if (m_nBatchMode == BATCH_IDLE || m_nPending == 0)
         return nullptr;
     // Items become pending only through OnItemStateChanged, which moves the
     // mark back to them: what it passes over once stays passed.
@@ -222,7 +241,7 @@ URLItem* CKestrinDoc::FirstPendingItem() const
 
 int CKestrinDoc::CountPendingItems() const
 {
-    if (m_nBatchMode != BATCH_DOWNLOAD)
+    if (m_nBatchMode == BATCH_IDLE)
         return 0;
     return m_nPending;
 }
@@ -238,7 +257,7 @@ int CKestrinDoc::CancelUnfinished(const std::string& reason)
     int cancelled = 0;
     CKestrinView::RowBatch rows(GetListView());
     for (URLItem* item : m_items) {
-        if (item->IsPending() || (item->m_state & ITEM_RETRY_WAIT)) {
+        if (IsBatchPending(item) || (item->m_state & ITEM_RETRY_WAIT)) {
             item->SetState(ITEM_CANCELLED, reason);
             ++cancelled;
         }
@@ -249,7 +268,7 @@ int CKestrinDoc::CancelUnfinished(const std::string& reason)
 void CKestrinDoc::OnItemStateChanged(unsigned char state, URLItem* item)
 {
     if (IndexOf(item) >= 0) {
-        CountPending(item, (state & ITEM_STATE_BITS) == 0);
+        CountPending(item, (state & ITEM_STATE_BITS) == 0 && !item->m_bOutsideBatch);
         NoteDownloading(item, (state & ITEM_DOWNLOADING) != 0);
         NoteWaiting(item, (state & ITEM_RETRY_WAIT) != 0);
     }
@@ -323,7 +342,34 @@ BOOL CKestrinDoc::OnOpenDocument(const char* path)
 
 BOOL CKestrinDoc::CanCloseFrame(CFrameWnd*)
 {
-    return TRUE;
+    return AskToSave(m_nBatchMode != BATCH_IDLE ? IDS_ASK_SAVE_STOPPING : IDS_ASK_SAVE);
+}
+
+BOOL CKestrinDoc::SaveModified()
+{
+    return AskToSave(IDS_ASK_SAVE);
+}
+
+BOOL CKestrinDoc::AskToSave(UINT question)
+{
+    // An unnamed list that was emptied again has nothing to lose.
+    if (!IsModified() || (GetPathName().empty() && m_items.empty()))
+        return TRUE;
+    const std::string text = FormatStringId(question, {GetDisplayName()});
+    switch (AfxMessageBox(text.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDCANCEL:
+        return FALSE;
+    case IDYES:
+        // A save that is cancelled or fails keeps the list where it is.
+        return DoSave(GetPathName());
+    default:
+        return TRUE;
+    }
+}
+
+std::string CKestrinDoc::GetDisplayName() const
+{
+    return FrameTitle::ListName(GetPathName());
 }
 
 namespace {
@@ -397,13 +443,42 @@ std::string CKestrinDoc::SaveContents() const
     return data;
 }
 
+BOOL CKestrinDoc::StartBatchByHand(int mode)
+{
+    if (m_nBatchMode != BATCH_IDLE)
+        return FALSE;
+    m_bStartingByHand = true;
+    const BOOL started = StartBatch(mode);
+    m_bStartingByHand = false;
+    return started;
+}
+
 void CKestrinDoc::OnBatchDownload()
 {
-    StartBatch(BATCH_DOWNLOAD);
+    StartBatchByHand(BATCH_DOWNLOAD);
+}
+
+void CKestrinDoc::OnRetryFailed()
+{
+    StartBatchByHand(BATCH_RETRY);
+}
+
+bool CKestrinDoc::HasFailedItems() const
+{
+    for (const URLItem* item : m_items)
+        if ((item->m_state & (ITEM_ERROR | ITEM_CANCELLED)) && !item->IsDownloading())
+            return true;
+    return false;
+}
+
+bool CKestrinDoc::CanRetryFailed() const
+{
+    return m_nBatchMode == BATCH_IDLE && HasFailedItems();
 }
 
 const CCommandEntry<CKestrinDoc> CKestrinDoc::s_commands[] = {
     {ID_BATCH_DOWNLOAD, &CKestrinDoc::OnBatchDownload, &CKestrinDoc::CanStartBatch, nullptr},
+    {ID_RETRY_FAILED, &CKestrinDoc::OnRetryFailed, &CKestrinDoc::CanRetryFailed, nullptr},
     {ID_TIMER_SETTINGS, &CKestrinDoc::OnTimerSettings, &CKestrinDoc::CanStartTimer, nullptr},
 };
 

@@ -13,7 +13,9 @@ class URLItem;
 // download that runs over them, and the observers told of it.
 class CKestrinDoc : public CDocument {
 public:
-    enum BatchMode { BATCH_IDLE = 0, BATCH_DOWNLOAD = 2 };
+    // A batch over the whole list (every item fetched again), or over the
+    // items that failed or were cancelled (the others left as they are).
+    enum BatchMode { BATCH_IDLE = 0, BATCH_DOWNLOAD = 2, BATCH_RETRY = 3 };
 
     // Observer of the document; override what you need.
     class TargetI {
@@ -55,6 +57,11 @@ public:
     // none).
     BOOL StartBatch(int mode, long long retryDeadline = 0);
     void FinishBatch();
+    // The running (or last) batch was started by a command of the user,
+    // not by a schedule: its end is announced.
+    bool IsBatchByHand() const { return m_bBatchByHand; }
+    // Some item failed or was cancelled: there is something to retry.
+    bool HasFailedItems() const;
     // The first pending item in list order, while a batch runs.
     URLItem* FirstPendingItem() const;
     int CountPendingItems() const;
@@ -81,7 +88,13 @@ public:
     // stop and no item of the old list is touched again.
     void DeleteContents() override;
     BOOL OnOpenDocument(const char* path) override;
+    // A list with a name or items whose changes are not saved is offered
+    // for saving (Yes saves, No discards, Cancel keeps it). Closing the
+    // window while a batch runs says that the downloads will stop.
     BOOL CanCloseFrame(CFrameWnd* frame) override;
+    BOOL SaveModified() override;
+    // The name the list is known by: its file name, or "名称未設定".
+    std::string GetDisplayName() const;
 
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
@@ -101,8 +114,14 @@ protected:
 
 private:
     void OnBatchDownload();
+    void OnRetryFailed();
     void OnTimerSettings();
     bool CanStartBatch() const;
+    bool CanRetryFailed() const;
+    BOOL StartBatchByHand(int mode);
+    BOOL AskToSave(UINT question);
+    // Whether `item` waits for the running batch: unread, and within it.
+    static bool IsBatchPending(const URLItem* item);
     bool CanStartTimer() const;
 
     static const CCommandEntry<CKestrinDoc> s_commands[];
@@ -129,6 +148,8 @@ private:
     int m_nPending = 0;
     std::vector<URLItem*> m_downloading;
     std::vector<URLItem*> m_waiting;
+    bool m_bBatchByHand = false;
+    bool m_bStartingByHand = false;
 
     static CKestrinDoc* s_pDoc;
 };

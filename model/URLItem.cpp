@@ -24,8 +24,14 @@ void URLItem::SetState(unsigned char state)
     if (state == m_state)
         return;
     m_state = state;
-    if (!(state & (ITEM_ERROR | ITEM_CANCELLED | ITEM_RETRY_WAIT)))
+    if (state & (ITEM_ERROR | ITEM_RETRY_WAIT)) {
+        // The reason came with SetFailed or SetState(state, reason).
+    } else if ((state & ITEM_CANCELLED) && !(state & ITEM_DOWNLOADING)) {
+        if (m_strFailure.empty())
+            m_strFailure = g_settings.m_strReasonCancelled;
+    } else {
         m_strFailure.clear();
+    }
     if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
         doc->OnItemStateChanged(state, this);
 }

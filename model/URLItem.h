@@ -61,9 +61,9 @@ public:
     // A transfer of the item was started in this run, so a partial file of
     // it may lie beside its target.
     bool m_bTransferStarted = false;
-    // Why the last download failed, in the user's words (or, while the item
-    // waits for a retry, when it is tried again); empty unless the item is
-    // in error, cancelled for a reason, or waiting.
+    // Why the last download failed, or that it was cancelled, in the user's
+    // words (or, while the item waits for a retry, when it is tried again);
+    // empty unless the item is in error, cancelled or waiting.
     std::string m_strFailure;
 
     // Retries of the running batch: how many were spent on the item, and
@@ -74,8 +74,11 @@ public:
     std::string m_strLastFailure;
 
     // Kept by the document that lists the item: its position in the list
-    // (-1 while unlisted), and whether it is counted as pending.
+    // (-1 while unlisted), whether it is counted as pending, and whether
+    // the running batch leaves it alone (a retry takes only the items that
+    // had failed or were cancelled when it began).
     bool m_bCountedPending = false;
+    bool m_bOutsideBatch = false;
     int m_nIndex = -1;
 
 private:

@@ -17,6 +17,8 @@ BOOL CUrlItemDlg::OnInitDialog()
     UpdateSizeText();
     SetDlgItemText(IDC_ITEM_URL, m_pItem->m_strURL.c_str());
     SetDlgItemText(IDC_ITEM_FILE, m_pItem->m_strFileName.c_str());
+    // Why the last download failed, or that it was cancelled.
+    SetDlgItemText(IDC_ITEM_REASON, m_pItem->m_strFailure.c_str());
     return TRUE;
 }
 
@@ -35,6 +37,7 @@ void CUrlItemDlg::OnMarkUnread()
     m_pItem->m_nSize = 0;
     m_pItem->SetState(ITEM_UNREAD);
     UpdateSizeText();
+    SetDlgItemText(IDC_ITEM_REASON, m_pItem->m_strFailure.c_str());
 }
 
 void CUrlItemDlg::OnChangeDestination()

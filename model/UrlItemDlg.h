@@ -4,8 +4,9 @@
 
 class URLItem;
 
-// Properties of one download item: its URL, where it is saved and its
-// size; it can be put back to unread or given another destination. Every
+// Properties of one download item: its URL, where it is saved, its size
+// and why its last download failed (or that it was cancelled); it can be
+// put back to unread or given another destination. Every
 // change is made on the item at once; there is nothing to cancel.
 class CUrlItemDlg : public CDialog {
 public:

@@ -95,7 +95,7 @@ void CAfterRunDlg::CarryOut()
     if (!summary.empty())
         note += "  " + summary;
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        frame->ShowRunNote(note);
+        frame->ShowNotice(note);
 }
 
 void CAfterRunDlg::OnOK()

@@ -2,6 +2,9 @@
 #include "DialManager.h"
 #include "../app/resource.h"
 #include "../framework/MessageBox.h"
+#include "../framework/WindowPlacement.h"
+#include "TimerDlg.h"
+#include "TimerDlgList.h"
 
 namespace {
 
@@ -51,6 +54,16 @@ void WINAPI CDialingDlg::DialCallback(UINT, RASCONNSTATE state, DWORD error)
 BOOL CDialingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    // Below the countdown window that dials, or beside the main window:
+    // never over the main window's menu and bars.
+    HWND countdown = nullptr;
+    for (int i = 0; i < TimerDlgList::GetCount() && !countdown; ++i)
+        if (TimerDlgList::Get(i)->m_hWnd && ::IsWindowVisible(TimerDlgList::Get(i)->m_hWnd))
+            countdown = TimerDlgList::Get(i)->m_hWnd;
+    if (countdown)
+        WindowPlacement::PlaceBeside(m_hWnd, countdown, true);
+    else
+        WindowPlacement::PlaceBeside(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
     m_nTimer = ::SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     g_hCurrent = m_hWnd;
     return TRUE;

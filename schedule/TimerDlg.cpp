@@ -10,6 +10,7 @@
 #include "../engine/DownloadParentDlg.h"
 #include "../framework/MessageBox.h"
 #include "../framework/WinApp.h"
+#include "../framework/WindowPlacement.h"
 
 CTimerDlg::CTimerDlg(CKestrinDoc* doc)
     : CDialog(IDD_TIMER), m_bHangUpWhenDone(0), m_pDoc(doc)
@@ -41,6 +42,8 @@ void CTimerDlg::Unregister()
 BOOL CTimerDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    // Beside the main window, leaving its menu and bars in sight.
+    WindowPlacement::PlaceBeside(m_hWnd, ::GetWindow(m_hWnd, GW_OWNER));
     m_nTimer = ::SetTimer(m_hWnd, kTimerId, kTickMs, nullptr);
     ::CheckDlgButton(m_hWnd, IDC_HANG_UP_WHEN_DONE, m_bHangUpWhenDone ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemText(IDC_TIMER_START, m_start.Format().c_str());
@@ -232,7 +235,7 @@ void CTimerDlg::FinishRun()
         m_last.Save();
         ShowLast();
         if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-            frame->ShowRunNote(m_last.Format());
+            frame->ShowNotice(m_last.Format());
     }
     m_bEndReached = false;
     if (m_bRepeat) {

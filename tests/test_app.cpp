@@ -80,12 +80,14 @@ TEST_CASE("first start: the documented defaults, and exit writes every setting")
     ::SetCurrentDirectoryA(dir.Path().c_str());
 
     REQUIRE(test::StartApp());
-    CHECK_EQ(Frame()->GetWindowText(), Ansi("Kestrin - URL一括ダウンロード  Copyright (C) 2026 Halvane"));
+    // The caption names the list: a new one has no name yet.
+    CHECK_EQ(Frame()->GetWindowText(), Ansi("名称未設定 - Kestrin"));
     CHECK_EQ(WindowSize().cx, 600L);
     CHECK_EQ(WindowSize().cy, 300L);
     CHECK_EQ(g_settings.m_nWidthColURL, 250);
     CHECK_EQ(g_settings.m_nWidthColState, 50);
     CHECK_EQ(g_settings.m_nWidthColFilePath, 250);
+    CHECK_EQ(g_settings.m_nWidthColReason, 150);
     CHECK_EQ(g_settings.m_nTimerHourBegin, 2);
     CHECK_EQ(g_settings.m_nTimerHourEnd, 5);
     CHECK_EQ(g_settings.m_nTimerMinuteBegin, 0);
@@ -96,18 +98,23 @@ TEST_CASE("first start: the documented defaults, and exit writes every setting")
     CHECK_EQ(Frame()->m_wndDlgBar.GetDlgItemText(IDC_CURRENT_FOLDER), dir.Path());
     CHECK_EQ(g_settings.m_strShortcutHeader, std::string("[InternetShortcut]\nURL="));
 
-    // The list view shows the three columns with the stored widths.
-    HWND header = reinterpret_cast<HWND>(
-        ::SendMessageA(CKestrinDoc::GetDoc()->GetListView()->m_hWnd, LVM_GETHEADER, 0, 0));
-    CHECK_EQ(static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)), 3);
+    // The list view shows the four columns (URL, state, file, reason); the
+    // URL column takes the width the others leave.
+    HWND list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
+    HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+    CHECK_EQ(static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)), 4);
+    RECT client;
+    ::GetClientRect(list, &client);
+    const DWORD urlWidth = static_cast<DWORD>(client.right - (50 + 250 + 150));
+    CHECK_EQ(ListView_GetColumnWidth(list, 0), static_cast<int>(urlWidth));
 
     CHECK_EQ(test::CloseApp(), 0);
     struct {
         const char* name;
         DWORD value;
     } expected[] = {
-        {"WidthWindow", 600}, {"HeightWindow", 300}, {"WidthColURL", 250},
-        {"WidthColState", 50}, {"WidthColFilePath", 250}, {"TimerHangUp", 1},
+        {"WidthWindow", 600}, {"HeightWindow", 300}, {"WidthColURL", urlWidth},
+        {"WidthColState", 50}, {"WidthColFilePath", 250}, {"WidthColReason", 150}, {"TimerHangUp", 1},
         {"TimerHourBegin", 2}, {"TimerHourEnd", 5}, {"TimerMinuteBegin", 0},
         {"TimerMinuteEnd", 0}, {"TimerBegin", 1}, {"TimerEnd", 1},
     };
@@ -153,8 +160,13 @@ TEST_CASE("window size and column widths come back at the next start")
     REQUIRE(test::StartApp());
     Frame()->SetWindowPos(nullptr, 0, 0, 800, 500, SWP_NOMOVE | SWP_NOZORDER);
     HWND list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
-    ListView_SetColumnWidth(list, 0, 321);
+    // The URL column is the window's to size: the user sizes the others.
     ListView_SetColumnWidth(list, 2, 123);
+    ListView_SetColumnWidth(list, 3, 210);
+    RECT client;
+    ::GetClientRect(list, &client);
+    const int urlWidth = client.right - (50 + 123 + 210);
+    CHECK_EQ(ListView_GetColumnWidth(list, 0), urlWidth);
     test::CloseApp();
     DWORD value = 0;
     CHECK(test::ReadRegDWord("Settings", "WidthWindow", value));
@@ -164,9 +176,10 @@ TEST_CASE("window size and column widths come back at the next start")
     CHECK_EQ(WindowSize().cx, 800L);
     CHECK_EQ(WindowSize().cy, 500L);
     list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
-    CHECK_EQ(ListView_GetColumnWidth(list, 0), 321);
+    CHECK_EQ(ListView_GetColumnWidth(list, 0), urlWidth);
     CHECK_EQ(ListView_GetColumnWidth(list, 1), 50);
     CHECK_EQ(ListView_GetColumnWidth(list, 2), 123);
+    CHECK_EQ(ListView_GetColumnWidth(list, 3), 210);
     test::CloseApp();
 }
 
@@ -211,11 +224,12 @@ TEST_CASE("list files open from the command line and when dropped on the window"
     CHECK(Rows() == (std::vector<std::string>{
         "http://h/a/1.zip | " + unread + " | a\\1.zip",
         "http://h/b/2.zip | " + unread + " | b\\2.zip"}));
-    // The caption stays the program's own whatever file is open.
-    CHECK_EQ(Frame()->GetWindowText(), AfxLoadString(IDS_FRAME_CAPTION));
+    // The caption names the list that is open.
+    CHECK_EQ(Frame()->GetWindowText(), Ansi("一覧.kst - Kestrin"));
 
     DropFile(second);
     CHECK(Rows() == (std::vector<std::string>{"ftp://h/pub/3.tgz | " + unread + " | pub\\3.tgz"}));
+    CHECK_EQ(Frame()->GetWindowText(), std::string("second.kst - Kestrin"));
 
     // A new list empties the view with the document.
     ::SendMessageA(AfxGetMainWndHandle(), WM_COMMAND, ID_FILE_NEW, 0);

@@ -19,6 +19,7 @@
 #include "model/KestrinDoc.h"
 #include "model/URLItem.h"
 #include "view/KestrinView.h"
+#include "view/ReasonTip.h"
 #include <commctrl.h>
 #include <wininet.h>
 
@@ -266,6 +267,9 @@ TEST_CASE("closing the main window during a batch stops the workers and closes a
     Command(ID_BATCH_DOWNLOAD);
     CHECK(PumpUntil([] { return Parent()->GetChildCount() == 2; }));
     Pump(500);
+    // A saved list: the close has nothing to ask (tests of the question
+    // are in test_closing).
+    Doc()->SetModifiedFlag(false);
     ::PostMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
     // One close request is enough.
     CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 10000));
@@ -419,40 +423,24 @@ void FocusRow(int row)
     ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
-// The info tip the list would show for `row`, as the frame answers it.
-std::string InfoTip(int row, const std::string& shown, bool unfolded)
+// The tip the list shows when the pointer rests on `row`, with the file
+// column `fileWidth` pixels wide (the URL column takes the rest): the
+// pointer is moved there and rests.
+std::string HoverTip(int row, int fileWidth)
 {
-    char buf[1024];
-    lstrcpynA(buf, shown.c_str(), sizeof buf);
-    NMLVGETINFOTIPA tip{};
-    tip.hdr.hwndFrom = View()->m_hWnd;
-    tip.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(View()->m_hWnd));
-    tip.hdr.code = LVN_GETINFOTIPA;
-    tip.dwFlags = unfolded ? LVGIT_UNFOLDED : 0;
-    tip.pszText = buf;
-    tip.cchTextMax = sizeof buf;
-    tip.iItem = row;
-    ::SendMessageA(AfxGetMainWndHandle(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
-    return buf;
-}
-
-// The same through the wide form of the notification, read back as ANSI.
-std::string InfoTipWide(int row, const std::string& shown, bool unfolded)
-{
-    wchar_t buf[1024];
-    ::MultiByteToWideChar(CP_ACP, 0, shown.c_str(), -1, buf, 1024);
-    NMLVGETINFOTIPW tip{};
-    tip.hdr.hwndFrom = View()->m_hWnd;
-    tip.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(View()->m_hWnd));
-    tip.hdr.code = LVN_GETINFOTIPW;
-    tip.dwFlags = unfolded ? LVGIT_UNFOLDED : 0;
-    tip.pszText = buf;
-    tip.cchTextMax = 1024;
-    tip.iItem = row;
-    ::SendMessageA(AfxGetMainWndHandle(), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
-    char out[2048];
-    ::WideCharToMultiByte(CP_ACP, 0, buf, -1, out, sizeof out, nullptr, nullptr);
-    return out;
+    HWND list = View()->m_hWnd;
+    ListView_SetColumnWidth(list, 2, fileWidth);
+    RECT rc{};
+    ListView_GetItemRect(list, row, &rc, LVIR_BOUNDS);
+    const LPARAM at = MAKELPARAM(rc.left + 20, (rc.top + rc.bottom) / 2);
+    ::SendMessageA(list, WM_MOUSEMOVE, 0, at);
+    ::SendMessageA(list, WM_MOUSEHOVER, 0, at);
+    Pump(50);
+    const CReasonTip& tip = View()->GetTip();
+    // Shown as a window of its own, with that text.
+    if (tip.IsShown() != (::IsWindowVisible(tip.GetSafeHwnd()) != FALSE))
+        return "(the tip window does not follow)";
+    return tip.ShownText();
 }
 
 } // namespace
@@ -488,7 +476,9 @@ TEST_CASE("closing the window at any point of a large batch ends it within 5 s a
         const int before = BatchServerTotal();
         const DWORD start = ::GetTickCount();
         // The close stops the workers before it returns; the window goes
-        // once their last messages have been handled.
+        // once their last messages have been handled. The list is saved:
+        // nothing is asked.
+        Doc()->SetModifiedFlag(false);
         ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
         Pump(300);
         const int afterStop = BatchServerTotal();
@@ -527,6 +517,7 @@ TEST_CASE("closing during a batch over a 100,000-row list ends it within 5 s")
     Pump(3000);
     const int before = BatchServerTotal();
     const DWORD start = ::GetTickCount();
+    Doc()->SetModifiedFlag(false);   // saved: nothing to ask
     ::SendMessageA(AfxGetMainWndHandle(), WM_CLOSE, 0, 0);
     CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 15000));
     CloseApp();
@@ -621,12 +612,14 @@ TEST_CASE("two items naming one file: one completes with the whole file, the oth
     FocusRow(3);
     Pump(100);
     CHECK_EQ(StatusText(), Ansi("他のアイテムと同じファイルです"));
-    CHECK(ListView_GetExtendedListViewStyle(View()->m_hWnd) & LVS_EX_INFOTIP);
-    CHECK_EQ(InfoTip(1, "", true), Ansi("他のアイテムと同じファイルです"));
-    CHECK_EQ(InfoTip(1, "http://long", false), "http://long\r\n" + Ansi("他のアイテムと同じファイルです"));
-    CHECK_EQ(InfoTip(0, "", true), "");
-    CHECK_EQ(InfoTipWide(1, "http://long", false), "http://long\r\n" + Ansi("他のアイテムと同じファイルです"));
-    CHECK_EQ(InfoTipWide(0, "", true), "");
+    // The list shows its own tip (the system's list has none under Wine):
+    // the reason, after the URL when the column cuts it short.
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    frame->SetWindowPos(nullptr, 0, 0, 1000, 400, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(100);
+    CHECK_EQ(HoverTip(1, 40), Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(HoverTip(1, 900), Doc()->GetItem(1)->m_strURL + "\r\n" + Ansi("他のアイテムと同じファイルです"));
+    CHECK_EQ(HoverTip(0, 900), "");
     // Deleting the focused failed row takes its reason off the bar.
     test::SelectRows({3});
     FocusRow(3);

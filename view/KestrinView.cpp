@@ -10,6 +10,10 @@
 #include "../model/UrlItemDlg.h"
 #include "../framework/OleDataSource.h"
 #include "IntakeReport.h"
+#include "ItemShell.h"
+#include "ListColumns.h"
+#include "RowFinder.h"
+#include "RowMenu.h"
 #include "ShortcutExport.h"
 #include "UrlImporter.h"
 #include "../app/resource.h"
@@ -17,9 +21,10 @@
 #include "../framework/FrameworkIds.h"
 #include "../framework/WinApp.h"
 #include "../framework/Widen.h"
+#include "../app/KestrinApp.h"
 
 CKestrinView::CKestrinView()
-    : m_bDragging(0)
+    : m_bDragging(0), m_rowCommands(*this)
 {
 }
 
@@ -32,8 +37,10 @@ void CKestrinView::PreCreateWindow(CREATESTRUCTA& cs)
 {
     CListView::PreCreateWindow(cs);
     // The rows are the document's items: the control keeps only their
-    // count and selection, and asks for each text it draws.
-    cs.style |= LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA;
+    // count and selection, and asks for each text it draws. The selection
+    // stays in sight while another window has the focus (the failed rows
+    // selected at the end of a batch, a dialog about a row).
+    cs.style |= LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
 }
 
 int CKestrinView::OnCreate(CREATESTRUCTA* cs)
@@ -45,21 +52,19 @@ int CKestrinView::OnCreate(CREATESTRUCTA* cs)
         return -1;
     if (m_font.CreatePointFont(140, ""))
         SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.m_hFont), TRUE);
-    CListCtrl list = GetListCtrl();
-    list.InsertColumn(0, g_settings.m_strColURL.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColURL);
-    list.InsertColumn(1, g_settings.m_strColState.c_str(), LVCFMT_CENTER, g_settings.m_nWidthColState);
-    list.InsertColumn(2, g_settings.m_strColFilePath.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColFilePath);
+    m_columns.Attach(m_hWnd, WM_FIT_COLUMNS);
+    ListColumns::Insert(GetListCtrl());
+    // A click anywhere on a row selects it.
+    ListView_SetExtendedListViewStyleEx(m_hWnd, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     // Pointing at a row shows why it failed.
-    ListView_SetExtendedListViewStyleEx(m_hWnd, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
+    m_tip.Create(m_hWnd, [this](int row) { return TipTextOfRow(row); });
     return 0;
 }
 
 void CKestrinView::OnDestroy()
 {
-    CListCtrl list = GetListCtrl();
-    g_settings.m_nWidthColURL = list.GetColumnWidth(0);
-    g_settings.m_nWidthColState = list.GetColumnWidth(1);
-    g_settings.m_nWidthColFilePath = list.GetColumnWidth(2);
+    m_tip.Destroy();
+    ListColumns::Store(GetListCtrl());
     m_dropTarget.Revoke();
     CListView::OnDestroy();
 }
@@ -123,24 +128,6 @@ void CKestrinView::ShowFocusedFailure()
     frame->ShowFocusedFailure(item ? item->m_strFailure : std::string());
 }
 
-namespace {
-
-// An info tip: the full URL when the row cuts it short (the control
-// offers it in `shown`), then the reason.
-template <class Char>
-std::basic_string<Char> FailureTip(DWORD flags, const Char* shown, const std::basic_string<Char>& reason)
-{
-    std::basic_string<Char> text;
-    if (!(flags & LVGIT_UNFOLDED) && *shown) {
-        text = shown;
-        text += static_cast<Char>('\r');
-        text += static_cast<Char>('\n');
-    }
-    return text + reason;
-}
-
-} // namespace
-
 const URLItem* CKestrinView::FailedItemOfRow(int row) const
 {
     if (row < 0 || row >= GetListCtrl().GetItemCount())
@@ -172,26 +159,6 @@ bool CKestrinView::OnListNotify(NMHDR* hdr, LRESULT& result)
             frame->ShowFocusedFailure(std::string());
         result = TRUE;   // no LVN_DELETEITEM for every row
         return true;
-    case LVN_GETINFOTIPA: {
-        auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(hdr);
-        const URLItem* item = FailedItemOfRow(tip->iItem);
-        if (!item || !tip->pszText || tip->cchTextMax <= 0)
-            return false;
-        ::lstrcpynA(tip->pszText, FailureTip(tip->dwFlags, tip->pszText, item->m_strFailure).c_str(),
-                    tip->cchTextMax);
-        result = 0;
-        return true;
-    }
-    case LVN_GETINFOTIPW: {
-        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
-        const URLItem* item = FailedItemOfRow(tip->iItem);
-        if (!item || !tip->pszText || tip->cchTextMax <= 0)
-            return false;
-        ::lstrcpynW(tip->pszText, FailureTip(tip->dwFlags, tip->pszText, Widen(item->m_strFailure)).c_str(),
-                    tip->cchTextMax);
-        result = 0;
-        return true;
-    }
     }
     return false;
 }
@@ -276,43 +243,7 @@ void CKestrinView::DeleteSelectedItems()
 const std::string* CKestrinView::CellText(int row, int column) const
 {
     const URLItem* item = ItemOfRow(row);
-    if (!item)
-        return nullptr;
-    switch (column) {
-    case 0:
-        return &item->m_strURL;
-    case 1:
-        return &item->GetStateLabel();
-    case 2:
-        return &item->m_strFileName;
-    }
-    return nullptr;
-}
-
-int CKestrinView::FindRowByPrefix(const char* text, int start, bool wrap) const
-{
-    CKestrinDoc* doc = GetDocument();
-    const int count = doc ? doc->GetItemCount() : 0;
-    const int length = static_cast<int>(std::strlen(text));
-    if (count == 0)
-        return -1;
-    if (start < 0)
-        start = 0;
-    if (start >= count) {
-        if (!wrap)
-            return -1;
-        start = 0;
-    }
-    const int steps = wrap ? count : count - start;
-    for (int i = 0; i < steps; ++i) {
-        const int row = (start + i) % count;
-        const std::string& url = doc->GetItem(row)->m_strURL;
-        if (static_cast<int>(url.size()) >= length &&
-            ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, url.data(), length, text,
-                             length) == CSTR_EQUAL)
-            return row;
-    }
-    return -1;
+    return item ? ListColumns::CellText(*item, column) : nullptr;
 }
 
 bool CKestrinView::OnChildNotify(NMHDR* hdr, LRESULT& result)
@@ -322,134 +253,116 @@ bool CKestrinView::OnChildNotify(NMHDR* hdr, LRESULT& result)
     switch (hdr->code) {
     case LVN_GETDISPINFOA: {
         LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(hdr)->item;
-        const std::string* text = CellText(item.iItem, item.iSubItem);
-        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-            // Whole characters only: a cut never splits a double-byte one.
-            const char* p = text ? text->c_str() : "";
-            const char* const end = p + (text ? text->size() : 0);
-            int n = 0;
-            while (p + n < end) {
-                const int len = static_cast<int>(MbcsCharLength(p + n, end));
-                if (n + len >= item.cchTextMax)
-                    break;
-                n += len;
-            }
-            std::memcpy(item.pszText, p, n);
-            item.pszText[n] = '\0';
-        }
+        ListColumns::CopyText(CellText(item.iItem, item.iSubItem), item);
         result = 0;
         return true;
     }
     case LVN_GETDISPINFOW: {
         LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(hdr)->item;
-        const std::string* text = CellText(item.iItem, item.iSubItem);
-        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-            int n = 0;
-            if (text && !text->empty())
-                n = ::MultiByteToWideChar(CP_ACP, 0, text->data(), static_cast<int>(text->size()),
-                                          item.pszText, item.cchTextMax - 1);
-            item.pszText[n > 0 ? n : 0] = L'\0';
-        }
+        ListColumns::CopyText(CellText(item.iItem, item.iSubItem), item);
         result = 0;
         return true;
     }
-    case LVN_ODFINDITEMA:
-    case LVN_ODFINDITEMW: {
-        // Searches by item (LVM_FINDITEM with LVFI_PARAM) and typing the
-        // start of a URL to jump to its row.
-        auto* find = reinterpret_cast<NMLVFINDITEMA*>(hdr);
-        result = -1;
-        if (find->lvfi.flags & LVFI_PARAM) {
-            // Any value may be asked for: compared, never followed.
-            CKestrinDoc* doc = GetDocument();
-            for (int row = 0; row < doc->GetItemCount() && result < 0; ++row)
-                if (reinterpret_cast<LPARAM>(doc->GetItem(row)) == find->lvfi.lParam)
-                    result = row;
-        } else if (find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) {
-            std::string text;
-            if (hdr->code == LVN_ODFINDITEMA) {
-                if (find->lvfi.psz)
-                    text = find->lvfi.psz;
-            } else {
-                const wchar_t* wide = reinterpret_cast<NMLVFINDITEMW*>(hdr)->lvfi.psz;
-                const int n = wide ? ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr) : 0;
-                if (n > 1) {
-                    text.assign(n, '\0');
-                    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], n, nullptr, nullptr);
-                    text.resize(n - 1);
-                }
-            }
-            if (!text.empty())
-                result = FindRowByPrefix(text.c_str(), find->iStart, (find->lvfi.flags & LVFI_WRAP) != 0);
-        }
+    case NM_DBLCLK: {
+        // A double-click acts on the row it was on, whatever else was
+        // selected: a drag may still hold the selection it began with.
+        const DWORD pos = ::GetMessagePos();
+        POINT point = {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+        ::ScreenToClient(m_hWnd, &point);
+        const int row = m_tip.RowAt(point);
+        if (row < 0)
+            return false;
+        CListCtrl list = GetListCtrl();
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        m_rowCommands.OnActivateRow();
+        result = 0;
         return true;
     }
+    case NM_RETURN:
+        // Enter and a double-click open a completed item's file, and show
+        // the properties of any other.
+        m_rowCommands.OnActivateRow();
+        result = 0;
+        return true;
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+        // Searches by item (LVM_FINDITEM with LVFI_PARAM) and typing the
+        // start of a URL to jump to its row.
+        result = GetDocument() ? RowFinder::Answer(*GetDocument(), hdr) : -1;
+        return true;
     }
     // Info tips, the focused row, and the rows going.
     return OnListNotify(hdr, result);
 }
 
-void CKestrinView::OnSetUnread()
-{
-    CListCtrl list = GetListCtrl();
-    if (list.GetSelectedCount() == 0)
-        return;
-    RowBatch batch(this);
-    for (int row = list.GetItemCount() - 1; row >= 0; --row) {
-        URLItem* item = ItemOfRow(row);
-        if (list.IsSelected(row) && !item->IsDownloading())
-            item->SetState(ITEM_UNREAD);
-    }
-}
-
-void CKestrinView::OnProperties()
-{
-    CListCtrl list = GetListCtrl();
-    int row = list.GetItemCount() - 1;
-    while (row >= 0 && !list.IsSelected(row))
-        --row;
-    if (row < 0 || ItemOfRow(row)->IsDownloading())
-        return;
-    URLItem* item = ItemOfRow(row);
-    CUrlItemDlg dlg(item);
-    dlg.DoModal();
-    // A new destination shows in the row at once.
-    const int now = GetDocument()->IndexOf(item);
-    if (now >= 0)
-        list.RedrawItems(now, now);
-}
-
 void CKestrinView::OnRButtonDown(POINT point)
 {
-    CListCtrl list = GetListCtrl();
-    const int selected = list.GetSelectedCount();
-    if (selected == 0)
-        return;
-    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr),
-                             MAKEINTRESOURCEA(selected == 1 ? IDR_POPUP_SINGLE : IDR_POPUP_MULTI));
-    if (!menu)
-        return;
     ::ClientToScreen(m_hWnd, &point);
-    // Owned by the main window: its items are enabled, and their commands
-    // routed, like those of the main menu.
-    ::TrackPopupMenu(::GetSubMenu(menu, 0), TPM_RIGHTBUTTON, point.x, point.y, 0,
-                     AfxGetMainWndHandle(), nullptr);
-    ::DestroyMenu(menu);
+    RowMenu::Show(m_hWnd, point, AfxGetMainWndHandle());
 }
 
 LRESULT CKestrinView::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_RBUTTONDOWN:
+        m_tip.Hide();
         // The control selects the row under the pointer first.
         DefWindowProc(msg, wp, lp);
         OnRButtonDown({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
     case WM_LBUTTONDOWN:
+        m_tip.Hide();
         OnLButtonDown(static_cast<UINT>(wp), {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
+    case WM_SYSKEYDOWN:
+    case WM_KEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_KEYUP:
+        m_tip.Hide();
+        if (m_rowCommands.OnListKey(msg, wp))
+            return 0;
+        break;
+    case WM_CONTEXTMENU:
+        // Asked for without the pointer (the pointer's button has its own).
+        if (lp == -1) {
+            RowMenu::Show(m_hWnd, RowMenu::KeyboardPoint(m_hWnd), AfxGetMainWndHandle());
+            return 0;
+        }
+        break;
+    case WM_SIZE: {
+        const LRESULT result = CListView::WindowProc(msg, wp, lp);
+        m_columns.Fit();
+        return result;
+    }
+    case WM_FIT_COLUMNS:
+        m_columns.Fit();
+        return 0;
+    default:
+        // The pointer's moves, rests and leaving, and what hides the tip.
+        m_tip.OnListMessage(msg, lp);
+        break;
     }
     return CListView::WindowProc(msg, wp, lp);
+}
+
+std::string CKestrinView::TipTextOfRow(int row) const
+{
+    const URLItem* item = FailedItemOfRow(row);
+    if (!item)
+        return std::string();
+    // The URL too when its column cuts it short.
+    const int needed = static_cast<int>(::SendMessageA(m_hWnd, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(item->m_strURL.c_str()))) + 12;
+    const bool cut = needed > GetListCtrl().GetColumnWidth(ListColumns::URL);
+    return CReasonTip::Text(cut ? item->m_strURL : std::string(), item->m_strFailure);
+}
+
+LRESULT CKestrinView::OnNotify(NMHDR* hdr)
+{
+    LRESULT result = 0;
+    if (m_columns.OnHeaderNotify(hdr, result, [&] { return CListView::OnNotify(hdr); }))
+        return result;
+    return CListView::OnNotify(hdr);
 }
 
 // ---- intake
@@ -480,7 +393,7 @@ BOOL CKestrinView::ImportURLs(COleDataObject* data)
         report.CountNotUrls(UrlImporter::Import(*data, [&](const char* url) { report.Offer(*doc, url); }));
     }
     if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        frame->ShowIntakeReport(report.Text());
+        frame->ShowNotice(report.Text());
     return TRUE;
 }
 
@@ -572,8 +485,6 @@ const CCommandEntry<CKestrinView> CKestrinView::s_commands[] = {
     {ID_EDIT_CUT, &CKestrinView::OnEditCut, &CKestrinView::IsSelectionRemovable, nullptr},
     {ID_EDIT_COPY, &CKestrinView::OnEditCopy, &CKestrinView::HasSelection, nullptr},
     {ID_EDIT_PASTE, &CKestrinView::OnEditPaste, nullptr, nullptr},
-    {ID_SET_UNREAD, &CKestrinView::OnSetUnread, &CKestrinView::CanSetUnread, nullptr},
-    {ID_PROPERTIES, &CKestrinView::OnProperties, &CKestrinView::CanShowProperties, nullptr},
 };
 
 bool CKestrinView::HasSelection() const
@@ -581,28 +492,13 @@ bool CKestrinView::HasSelection() const
     return GetListCtrl().GetSelectedCount() > 0;
 }
 
-bool CKestrinView::CanSetUnread() const
-{
-    CListCtrl list = GetListCtrl();
-    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row))
-        if (!ItemOfRow(row)->IsDownloading())
-            return true;
-    return false;
-}
-
-bool CKestrinView::CanShowProperties() const
-{
-    CListCtrl list = GetListCtrl();
-    const int row = list.GetNextSelected(-1);
-    return list.GetSelectedCount() == 1 && row >= 0 && !ItemOfRow(row)->IsDownloading();
-}
-
 bool CKestrinView::OnCmdMsg(UINT id)
 {
-    return RunCommand(*this, s_commands, id) || CListView::OnCmdMsg(id);
+    return RunCommand(*this, s_commands, id) || m_rowCommands.OnCmdMsg(id) || CListView::OnCmdMsg(id);
 }
 
 bool CKestrinView::OnUpdateCmdUI(CCmdUI& ui)
 {
-    return UpdateCommand(*this, s_commands, ui) || CListView::OnUpdateCmdUI(ui);
+    return UpdateCommand(*this, s_commands, ui) || m_rowCommands.OnUpdateCmdUI(ui) ||
+           CListView::OnUpdateCmdUI(ui);
 }

@@ -5,6 +5,9 @@
 #include "../framework/Font.h"
 #include "../framework/ListView.h"
 #include "../framework/OleDropTarget.h"
+#include "ListColumns.h"
+#include "ReasonTip.h"
+#include "RowCommands.h"
 
 class COleDataSource;
 
@@ -15,6 +18,9 @@ class URLItem;
 // order, showing its URL, its state and the file it is saved to.
 class CKestrinView : public CListView {
 public:
+    // Gives the URL column its room once the header has finished a drag.
+    static constexpr UINT WM_FIT_COLUMNS = WM_APP + 10;
+
     CKestrinView();
 
     // Holds the drawing of the rows while many change at once (opening a
@@ -57,6 +63,14 @@ public:
     URLItem* ItemOfRow(int row) const;
     // The item of `row` when the row exists and its item failed, with a reason.
     const URLItem* FailedItemOfRow(int row) const;
+    // The tip of `row` when the pointer rests on it: its reason, after its
+    // URL when the row cuts that short; empty for a row without a reason.
+    std::string TipTextOfRow(int row) const;
+    // The tip that is up, or empty.
+    const CReasonTip& GetTip() const { return m_tip; }
+    // Selects the rows whose items failed, and only those, focuses the
+    // first and scrolls it and its reason into sight. Returns how many.
+    int SelectFailedRows() { return m_rowCommands.SelectFailedRows(); }
 
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;
@@ -82,17 +96,14 @@ protected:
     int OnCreate(CREATESTRUCTA* cs) override;
     void OnDestroy() override;
     bool OnChildNotify(NMHDR* hdr, LRESULT& result) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
     void OnRButtonDown(POINT point);
 
     void OnLButtonDown(UINT flags, POINT point);
-    void OnSetUnread();
-    void OnProperties();
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
     bool HasSelection() const;
-    bool CanSetUnread() const;
-    bool CanShowProperties() const;
 
     static const CCommandEntry<CKestrinView> s_commands[];
 
@@ -102,13 +113,13 @@ protected:
 private:
     // The text of a cell, for the list control's requests.
     const std::string* CellText(int row, int column) const;
-    // The row at or after `start` whose URL begins with `text` (any case),
-    // going round to the top when `wrap`; -1 when none.
-    int FindRowByPrefix(const char* text, int start, bool wrap) const;
     // The selected rows, first to last.
     std::vector<int> SelectedRows() const;
     void BeginRowBatch();
     void EndRowBatch();
 
     int m_nRowBatches = 0;
+    ListColumns m_columns;
+    CRowCommands m_rowCommands;
+    CReasonTip m_tip;
 };

@@ -31,6 +31,7 @@ Hostile routes:
   /nocontent          204
   /garbage            bytes that are no HTTP
   /trickle/N/MS       N bytes, one every MS milliseconds
+  /rate/N/BPS         N bytes at BPS bytes a second, in pieces every 50 ms
 Path segments after these are ignored (they name the saved file), and so
 is any query string, so tests can make a URL unique with ?t=... and count
 its requests.
@@ -208,6 +209,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(body[i:i + 1])
                 self.wfile.flush()
                 time.sleep(int(parts[2]) / 1000.0)
+        elif parts[:1] == ['rate'] and len(parts) >= 3:
+            body = pattern(int(parts[1]))
+            rate = int(parts[2])
+            self.send_response(200)
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            # Paced against the clock from the start, so that the rate
+            # holds however long each write takes.
+            step = max(1, rate // 20)
+            start = time.monotonic()
+            for i in range(0, len(body), step):
+                self.wfile.write(body[i:i + step])
+                self.wfile.flush()
+                due = start + (i + step) / rate
+                pause = due - time.monotonic()
+                if pause > 0:
+                    time.sleep(pause)
         elif parts[:1] == ['chunked'] and len(parts) >= 2:
             body = pattern(int(parts[1]))
             self.send_response(200)

@@ -118,6 +118,9 @@ bool StartApp(const std::vector<std::string>& args)
 int CloseApp()
 {
     if (HWND main = AfxGetMainWndHandle()) {
+        // As a user who answers No to the save question: the list goes.
+        if (CKestrinDoc* doc = CKestrinDoc::GetDoc())
+            doc->SetModifiedFlag(false);
         ::PostMessageA(main, WM_CLOSE, 0, 0);
         PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 60000);
     }

@@ -30,7 +30,8 @@ void WriteRegString(const char* section, const char* name, const std::string& va
 void LoadTestSettings();
 
 // Starts the program in this process (start-up with `args`), so that a
-// test can drive its windows; Close runs the close and the exit.
+// test can drive its windows; Close runs the close (the list is given up
+// unsaved, as a No to the save question does) and the exit.
 bool StartApp(const std::vector<std::string>& args = {});
 int CloseApp();
 
