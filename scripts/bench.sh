@@ -147,6 +147,9 @@ for i in $(seq 1 "$small_files"); do printf '%s/small/f%04d.bin\r\n' "$base" "$i
 tr -d '\r' < "$work/small.kst" > "$work/small.txt"
 for r in $(seq 1 "$rounds"); do
   rm -rf "$work/s" && mkdir -p "$work/s/kestrin" "$work/s/wininet" "$work/s/wget" "$work/s/aria2c" "$work/s/curl"
+  out="$(run "$(bench_exe bench_files)" "$(winpath "$work/s/floor")" "$small_files" 10240)"
+  note small_floor "$(seconds_of <<<"$out")"
+  rm -rf "$work/s/floor"
   out="$(run "$(bench_exe bench_batch)" "$(winpath "$work/small.kst")" "$(winpath "$work/s/kestrin")")"
   note small_kestrin "$(seconds_of <<<"$out")"
   out="$(run "$(bench_exe bench_wininet)" --list "$(winpath "$work/small.kst")" "$(winpath "$work/s/wininet")")"
@@ -167,6 +170,7 @@ rm -rf "$work/s"
 echo
 echo "== $small_files files of 10 KiB in one batch (s, median of $rounds)"
 printf '  %-32s %8.2f s\n' "Kestrin" "$(median small_kestrin)" \
+  "floor: only writing the files" "$(median small_floor)" \
   "WinINet loop, one at a time" "$(median small_wininet)" "wget -i" "$(median small_wget)" \
   "aria2c -i -j2" "$(median small_aria2c)" "curl --parallel-max 2" "$(median small_curl)"
 
