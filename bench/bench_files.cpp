@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     const DWORD size = static_cast<DWORD>(std::atoi(argv[3]));
     std::vector<char> body(size, 'k');
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    Stopwatch watch;
+    bench::Stopwatch watch;
     int written = 0;
     for (int i = 1; i <= count; ++i) {
         char name[32];

@@ -187,10 +187,15 @@ void CCurlClient::Prepare(const NetRequest& r)
 
     // HTTPS is checked against the system's trusted roots by libcurl
     // itself: the TLS layer left alone accepts any certificate under Wine.
-    if (scheme == "https" && CRootBundle::Usable()) {
-        const std::string& pem = CRootBundle::Pem();
-        curl_blob blob = {const_cast<char*>(pem.data()), pem.size(), CURL_BLOB_COPY};
+    if (scheme == "https" && !m_bBundleSet && CRootBundle::Usable()) {
+        // The bundle lives as long as the process. With no root at all,
+        // a bundle that holds nothing trusts nobody (an empty one would
+        // leave the check to the TLS layer).
+        static const std::string kNobody = "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n";
+        const std::string& pem = CRootBundle::Pem().empty() ? kNobody : CRootBundle::Pem();
+        curl_blob blob = {const_cast<char*>(pem.data()), pem.size(), CURL_BLOB_NOCOPY};
         curl_easy_setopt(m_easy, CURLOPT_CAINFO_BLOB, &blob);
+        m_bBundleSet = true;
     }
 }
 
@@ -246,6 +251,12 @@ NetResult CCurlClient::Fetch(const NetRequest& request, INetSink& sink)
             }
             curl_multi_poll(m_multi, nullptr, 0, kPollMs, nullptr);
         }
+        // The connection kept for the next request; libcurl names it only
+        // while the handle is in the multi handle.
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (code == CURLE_OK)
+            curl_easy_getinfo(m_easy, CURLINFO_ACTIVESOCKET, &socket);
+        m_lastSocket = socket == CURL_SOCKET_BAD ? INVALID_SOCKET : socket;
         curl_multi_remove_handle(m_multi, m_easy);
     }
 
@@ -263,16 +274,11 @@ NetResult CCurlClient::Fetch(const NetRequest& request, INetSink& sink)
     if (m_bWholeEarly)
         code = CURLE_OK;
 
-    if (code == CURLE_OK && !m_bExcess && !m_bWholeEarly) {
-        curl_socket_t socket = CURL_SOCKET_BAD;
-        curl_easy_getinfo(m_easy, CURLINFO_ACTIVESOCKET, &socket);
-        m_lastSocket = socket == CURL_SOCKET_BAD ? INVALID_SOCKET : socket;
-        // Bytes already waiting behind a whole response: the server sent
-        // more than it announced.
-        if (m_bHttp && KeptConnectionHasBytes())
-            m_bExcess = true;
-    }
-    if (code != CURLE_OK || m_bExcess || m_bWholeEarly || m_use != BodyUse::TAKE)
+    // Bytes already waiting behind a whole response: the server sent more
+    // than it announced.
+    if (code == CURLE_OK && !m_bExcess && !m_bWholeEarly && m_bHttp && KeptConnectionHasBytes())
+        m_bExcess = true;
+    if (code != CURLE_OK || m_bExcess || m_bWholeEarly)
         m_bDirty = true;   // nothing of this request's connection is kept
 
     if (code == CURLE_OK && m_bExcess && m_use == BodyUse::TAKE) {
@@ -396,6 +402,8 @@ size_t CCurlClient::OnWrite(char* data, size_t size, size_t count, void* self)
     auto* client = static_cast<CCurlClient*>(self);
     const size_t n = size * count;
     client->Touch();
+    if (client->m_pRequest->infoOnly)
+        return n;   // libcurl's made-up headers of an FTP file, not a body
     if (!client->m_bHeadDone)
         client->HeadDone();
     switch (client->m_use) {

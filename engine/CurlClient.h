@@ -67,6 +67,7 @@ private:
     // kept connections must go before the next one.
     SOCKET m_lastSocket = INVALID_SOCKET;
     bool m_bDirty = false;
+    bool m_bBundleSet = false;
 
     // The request under way (worker thread only).
     const NetRequest* m_pRequest = nullptr;

@@ -33,7 +33,7 @@ TEST_CASE("redirects: relative and absolute targets, raw bytes escaped, refused 
         {"http://a.test/x", "file:///etc/hostname", nullptr},
         {"http://a.test/x", "mailto:someone@example.com", nullptr},
         {"http://a.test/x", "javascript:alert(1)", nullptr},
-        {"http://a.test/x", "http:///nohost", nullptr},
+        {"http://a.test/x", "http://", nullptr},
         {"http://a.test/x", "", nullptr},
     };
     for (const Case& c : cases) {
