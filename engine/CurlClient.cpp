@@ -88,7 +88,6 @@ CCurlClient::CCurlClient(const std::string& agent) : m_agent(agent)
     curl_easy_setopt(m_easy, CURLOPT_FTP_USE_EPSV, 1L);
     // A lookup still under way when a transfer ends is not waited for.
     curl_easy_setopt(m_easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_error);
     curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, OnWrite);
@@ -224,7 +223,6 @@ NetResult CCurlClient::Fetch(const NetRequest& request, INetSink& sink)
     m_use = BodyUse::TAKE;
     m_nBody = m_nDiscarded = 0;
     m_bSinkRefused = m_bExcess = m_bDataClosed = m_bWholeEarly = m_bTimedOut = m_bConnected = false;
-    m_error[0] = 0;
     Touch();
     Prepare(request);
 

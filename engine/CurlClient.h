@@ -56,7 +56,6 @@ private:
     curl_slist* m_headers = nullptr;
     CSystemProxy m_proxy;
     std::string m_agent;
-    char m_error[CURL_ERROR_SIZE] = {};
 
     // Guards m_multi (for the wake-up) and m_sockets against Abort.
     CCriticalSection m_lock;

@@ -130,16 +130,16 @@ BOOL CDownloadThread::InitInstance()
 {
     // The clients are ready before the first command comes and last as
     // long as the worker, with their connections.
+    std::unique_ptr<CCurlClient> web(new CCurlClient(m_strAgent));
+    std::unique_ptr<CWinInetClient> other(new CWinInetClient(m_strAgent));
     {
         CLock lock(m_lock);
-        m_pWeb.reset(new CCurlClient(m_strAgent));
-        m_pOther.reset(new CWinInetClient(m_strAgent));
+        m_pWeb.swap(web);
+        m_pOther.swap(other);
         if (IsStopping())
             AbortTransfer();
     }
     const BOOL result = CWorkThread::InitInstance();
-    std::unique_ptr<CCurlClient> web;
-    std::unique_ptr<CWinInetClient> other;
     {
         CLock lock(m_lock);
         web.swap(m_pWeb);
