@@ -213,6 +213,34 @@ CTransfer::Outcome CTransfer::RunHttp()
     }
 }
 
+// Bytes of an FTP file: the listed size is what the panel shows; the
+// server's end of the data is what ends the file (it may have grown).
+class CTransfer::FtpSink : public FileSink {
+public:
+    FtpSink(CTransfer& t, bool resume, long long size, const std::string& validator)
+        : FileSink(t), m_bResume(resume), m_nSize(size), m_strValidator(validator) {}
+
+    BodyUse OnHead(const NetHead&) override
+    {
+        CTargetFile& file = m_t.m_file;
+        m_t.m_nTotal = m_bResume ? file.ResumeFrom() : 0;
+        if (m_bResume ? !file.Append() : !file.Restart()) {
+            m_bWriteFailed = true;
+            return BodyUse::STOP;
+        }
+        file.Record(m_strValidator);
+        m_t.m_report.OnSize(m_nSize);
+        return BodyUse::TAKE;
+    }
+
+    bool m_bWriteFailed = false;
+
+private:
+    bool m_bResume;
+    long long m_nSize;
+    std::string m_strValidator;
+};
+
 CTransfer::Outcome CTransfer::RunFtp()
 {
     // The size and the date first: they tell whether the bytes kept are
@@ -228,43 +256,20 @@ CTransfer::Outcome CTransfer::RunFtp()
     const long long size = listed.fileSize;
     const std::string validator = "ftp " + std::to_string(size) + " " + std::to_string(listed.fileTime);
     const long long from = m_file.ResumeFrom();
-    const bool resume = from > 0 && size > from && m_file.Validator() == validator;
-
-    class FtpSink : public FileSink {
-    public:
-        FtpSink(CTransfer& t, bool resume, long long size, const std::string& validator)
-            : FileSink(t), m_bResume(resume), m_nSize(size), m_strValidator(validator) {}
-        BodyUse OnHead(const NetHead&) override
-        {
-            CTargetFile& file = m_t.m_file;
-            m_t.m_nTotal = m_bResume ? file.ResumeFrom() : 0;
-            if (m_bResume ? !file.Append() : !file.Restart()) {
-                m_bWriteFailed = true;
-                return BodyUse::STOP;
-            }
-            file.Record(m_strValidator);
-            // The listed size is what the panel shows; the server's end of
-            // the data is what ends the file (it may have grown).
-            m_t.m_report.OnSize(m_nSize);
-            return BodyUse::TAKE;
-        }
-        bool m_bWriteFailed = false;
-
-    private:
-        bool m_bResume;
-        long long m_nSize;
-        std::string m_strValidator;
-    } sink(*this, resume, size, validator);
-
-    NetRequest request = MakeRequest(m_strUrl);
-    request.resumeFrom = resume ? from : 0;
-    request.listedSize = size;
-    const NetResult result = m_web.Fetch(request, sink);
-    if (sink.m_bWriteFailed)
-        return Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
-    if (resume && !result.ok && !result.aborted && result.bodyBytes == 0)
-        m_file.DropRecord();   // the server took the marker, not the download
-    return Finish(result);
+    // A server that refuses the restart marker gets one more request, from 0.
+    for (bool resume = from > 0 && size > from && m_file.Validator() == validator;; resume = false) {
+        FtpSink sink(*this, resume, size, validator);
+        NetRequest request = MakeRequest(m_strUrl);
+        request.resumeFrom = resume ? from : 0;
+        request.listedSize = size;
+        const NetResult result = m_web.Fetch(request, sink);
+        if (sink.m_bWriteFailed)
+            return Fail(TransferFailure::WRITE_FAILED, ::GetLastError());
+        if (resume && !result.ok && !result.aborted && !result.headSeen &&
+            result.failure.kind != TransferFailure::TIMED_OUT)
+            continue;
+        return Finish(result);
+    }
 }
 
 CTransfer::Outcome CTransfer::RunOther()

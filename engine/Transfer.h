@@ -32,8 +32,9 @@ public:
     long long Total() const { return m_nTotal; }
 
 private:
-    class HttpSink;
     class FileSink;
+    class HttpSink;
+    class FtpSink;
 
     Outcome RunHttp();
     Outcome RunFtp();
