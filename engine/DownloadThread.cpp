@@ -44,7 +44,9 @@ public:
 
 private:
     CDownloadThread& m_thread;
-    DWORD m_nLastReport = ::GetTickCount() - kProgressGapMs;
+    // The first report no sooner than a gap after the start: a small file
+    // that is whole by then needs none.
+    DWORD m_nLastReport = ::GetTickCount();
 };
 
 CDownloadThread::CDownloadThread(ThreadMessageReceiver* receiver)

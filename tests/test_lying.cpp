@@ -145,6 +145,34 @@ TEST_CASE("ftp: a file that grew since its listing completes with its real size"
     CHECK(ReadFileBytes(dir.File("grown.bin"), bytes) && bytes == Pattern(30000));
 }
 
+TEST_CASE("ftp: a server that refuses the restart marker sends the whole file again")
+{
+    ThreadSink sink;
+    TempDir dir;
+    const size_t size = 300000;
+    Worker worker(dir.Path());
+    REQUIRE(worker.Start(FtpUrl("/pub/slow-norest-300000.bin"), "norest.bin"));
+    CHECK(PumpUntil([&] {
+        for (const Received& m : worker.Current())
+            if (m.type == DLM_PROGRESS && m.p1 >= 50000)
+                return true;
+        return false;
+    }, 10000));
+    worker.Thread()->Cancel();
+    CHECK_EQ(worker.Outcome(3000), static_cast<int>(DLM_CANCELLED));
+    CHECK(FileExists(dir.File("norest.bin.kstpart")));
+    REQUIRE(worker.Start(FtpUrl("/pub/slow-norest-300000.bin"), "norest.bin"));
+    CHECK_EQ(worker.Outcome(20000), static_cast<int>(DLM_COMPLETE));
+    std::string bytes;
+    CHECK(ReadFileBytes(dir.File("norest.bin"), bytes) && bytes == Pattern(size));
+    CHECK(FilesIn(dir.Path()) == std::vector<std::string>{"norest.bin"});
+    const std::string log = FtpLog();
+    size_t retrFromZero = 0;
+    for (size_t at = 0; (at = log.find("RETR slow-norest-300000.bin 0\n", at)) != std::string::npos; ++at)
+        ++retrFromZero;
+    CHECK_EQ(retrFromZero, 2u);
+}
+
 TEST_CASE("an error answer's Retry-After is kept with its status, in seconds")
 {
     ThreadSink sink;

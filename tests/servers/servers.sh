@@ -28,7 +28,8 @@ import sys
 sys.path.insert(0, sys.argv[1])
 from http_server import pattern
 for name, n in (('file-0', 0), ('file-5000', 5000), ('file-100000', 100000),
-                ('delay226-5000', 5000), ('slow-400000', 400000), ('grown-30000', 30000)):
+                ('delay226-5000', 5000), ('slow-400000', 400000), ('grown-30000', 30000),
+                ('slow-norest-300000', 300000)):
     with open(f'{sys.argv[2]}/{name}.bin', 'wb') as f:
         f.write(pattern(n))
 PY
