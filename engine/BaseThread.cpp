@@ -11,7 +11,6 @@ CBaseThread::CBaseThread(ThreadMessageReceiver* receiver)
     m_bAutoDelete = false;
     for (ThreadMessage& slot : m_queue)
         slot.type = -1;
-    ::InitializeCriticalSection(&m_queueLock);
     ++m_pReceiver->m_nRef;
 }
 
@@ -19,9 +18,6 @@ CBaseThread::~CBaseThread()
 {
     if (--m_pReceiver->m_nRef == 0)
         m_pReceiver->OnReleased();
-    ::CloseHandle(m_hStopEvent);
-    ::CloseHandle(m_hRoomEvent);
-    ::DeleteCriticalSection(&m_queueLock);
 }
 
 void CBaseThread::Stop()
@@ -32,7 +28,7 @@ void CBaseThread::Stop()
 void CBaseThread::RequestStop()
 {
     ::InterlockedExchange(&m_nStopping, 1);
-    ::SetEvent(m_hStopEvent);
+    ::SetEvent(m_hStopEvent.Get());
 }
 
 void CBaseThread::Quit()
@@ -53,7 +49,7 @@ int CBaseThread::WriteSlot(int type, int p1, int p2, INT_PTR p3)
     m_queue[index] = {type, p1, p2, p3};
     m_nWrite = (m_nWrite + 1) % kQueueSize;
     if (m_nWrite == m_nRead)
-        ::ResetEvent(m_hRoomEvent);     // full
+        ::ResetEvent(m_hRoomEvent.Get());     // full
     return index;
 }
 
@@ -61,50 +57,53 @@ void CBaseThread::PostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        ::EnterCriticalSection(&m_queueLock);
-        if (!IsFull()) {
-            const int index = WriteSlot(type, p1, p2, p3);
-            ::LeaveCriticalSection(&m_queueLock);
+        int index = -1;
+        {
+            CLock lock(m_queueLock);
+            if (!IsFull())
+                index = WriteSlot(type, p1, p2, p3);
+        }
+        if (index >= 0) {
             ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
             return;
         }
-        ::LeaveCriticalSection(&m_queueLock);
         // Full: wait for the receiver to take one.
         const DWORD waited = ::GetTickCount() - start;
         if (waited >= kPostWaitMs ||
-            ::WaitForSingleObject(m_hRoomEvent, kPostWaitMs - waited) != WAIT_OBJECT_0)
+            ::WaitForSingleObject(m_hRoomEvent.Get(), kPostWaitMs - waited) != WAIT_OBJECT_0)
             return;
     }
 }
 
 BOOL CBaseThread::TryPostToReceiver(int type, int p1, int p2, INT_PTR p3)
 {
-    ::EnterCriticalSection(&m_queueLock);
-    if (!IsEmpty()) {
-        ::LeaveCriticalSection(&m_queueLock);
-        return FALSE;
+    int index;
+    {
+        CLock lock(m_queueLock);
+        if (!IsEmpty())
+            return FALSE;
+        index = WriteSlot(type, p1, p2, p3);
     }
-    const int index = WriteSlot(type, p1, p2, p3);
-    ::LeaveCriticalSection(&m_queueLock);
     ::PostMessageA(GetMainWnd(), WM_THREADMESSAGE, index, reinterpret_cast<LPARAM>(this));
     return TRUE;
 }
 
 void CBaseThread::DeliverNext()
 {
-    ::EnterCriticalSection(&m_queueLock);
-    const ThreadMessage msg = m_queue[m_nRead];
-    ::LeaveCriticalSection(&m_queueLock);
+    ThreadMessage msg;
+    {
+        CLock lock(m_queueLock);
+        msg = m_queue[m_nRead];
+    }
 
     if (msg.type != MSG_THREAD_ENDED) {
         m_pReceiver->OnThreadMessage(msg.type, msg.p1, msg.p2, msg.p3, this);
-        ::EnterCriticalSection(&m_queueLock);
+        CLock lock(m_queueLock);
         m_queue[m_nRead].type = -1;
         const bool wasFull = m_nWrite == m_nRead;
         m_nRead = (m_nRead + 1) % kQueueSize;
         if (wasFull)
-            ::SetEvent(m_hRoomEvent);
-        ::LeaveCriticalSection(&m_queueLock);
+            ::SetEvent(m_hRoomEvent.Get());
         return;
     }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "../framework/CriticalSection.h"
+#include "../framework/Handle.h"
 #include "../framework/WinThread.h"
 #include "ThreadMessage.h"
 
@@ -40,8 +42,8 @@ protected:
     // costs no system call.
     void RequestStop();
 
-    HANDLE m_hStopEvent;
-    HANDLE m_hRoomEvent;
+    CHandle m_hStopEvent;
+    CHandle m_hRoomEvent;
     int m_nWrite = 0;
     int m_nRead = 0;
     ThreadMessage m_queue[kQueueSize];
@@ -58,7 +60,7 @@ private:
     static constexpr DWORD kPostWaitMs = 30000;
 
     // Makes each side's index test and room-event change one step.
-    CRITICAL_SECTION m_queueLock;
+    CCriticalSection m_queueLock;
     mutable volatile LONG m_nStopping = 0;
 
     friend class CThreadGroup;

@@ -5,27 +5,16 @@
 
 CThreadGroup g_threadGroup;
 
-CThreadGroup::CThreadGroup()
-{
-    ::InitializeCriticalSection(&m_lock);
-}
-
-CThreadGroup::~CThreadGroup()
-{
-    ::DeleteCriticalSection(&m_lock);
-}
-
 void CThreadGroup::Add(CBaseThread* thread)
 {
-    ::EnterCriticalSection(&m_lock);
+    CLock lock(m_lock);
     if (m_nThreads < kMaxThreads)
         m_threads[m_nThreads++] = thread;
-    ::LeaveCriticalSection(&m_lock);
 }
 
 void CThreadGroup::Remove(CBaseThread* thread)
 {
-    ::EnterCriticalSection(&m_lock);
+    CLock lock(m_lock);
     for (int i = 0; i < m_nThreads; ++i) {
         if (m_threads[i] == thread) {
             m_threads[i] = m_threads[--m_nThreads];
@@ -33,12 +22,11 @@ void CThreadGroup::Remove(CBaseThread* thread)
             break;
         }
     }
-    ::LeaveCriticalSection(&m_lock);
 }
 
 void CThreadGroup::StopAll()
 {
-    ::EnterCriticalSection(&m_lock);
+    CLock lock(m_lock);
     if (m_nThreads > 0) {
         HANDLE handles[kMaxThreads];
         for (int i = 0; i < m_nThreads; ++i) {
@@ -48,5 +36,4 @@ void CThreadGroup::StopAll()
         if (::WaitForMultipleObjects(m_nThreads, handles, TRUE, 40000) == WAIT_TIMEOUT)
             AfxMessageBox(IDS_THREAD_END_ERROR, MB_OK);
     }
-    ::LeaveCriticalSection(&m_lock);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include "../framework/CriticalSection.h"
 
 class CBaseThread;
 
@@ -7,8 +8,8 @@ class CBaseThread;
 // the program closes.
 class CThreadGroup {
 public:
-    CThreadGroup();
-    virtual ~CThreadGroup();
+    CThreadGroup() = default;
+    virtual ~CThreadGroup() = default;
     CThreadGroup(const CThreadGroup&) = delete;
     CThreadGroup& operator=(const CThreadGroup&) = delete;
 
@@ -22,7 +23,7 @@ public:
     static constexpr int kMaxThreads = 20;
 
 private:
-    CRITICAL_SECTION m_lock;
+    CCriticalSection m_lock;
     CBaseThread* m_threads[kMaxThreads] = {};
     int m_nThreads = 0;
 };

@@ -5,11 +5,6 @@ CWorkThread::CWorkThread(ThreadMessageReceiver* receiver)
 {
 }
 
-CWorkThread::~CWorkThread()
-{
-    ::CloseHandle(m_hCommandEvent);
-}
-
 bool CWorkThread::IsCommandPending() const
 {
     return ::InterlockedCompareExchange(&m_nCommandPending, 0, 0) != 0;
@@ -21,20 +16,20 @@ BOOL CWorkThread::PostCommand(int code, int p1, int p2, INT_PTR p3)
         return FALSE;
     m_command = {code, p1, p2, p3};
     ::InterlockedExchange(&m_nCommandPending, 1);
-    ::SetEvent(m_hCommandEvent);
+    ::SetEvent(m_hCommandEvent.Get());
     return TRUE;
 }
 
 BOOL CWorkThread::WaitCommand(ThreadMessage& command)
 {
-    const HANDLE events[2] = {m_hCommandEvent, m_hStopEvent};
+    const HANDLE events[2] = {m_hCommandEvent.Get(), m_hStopEvent.Get()};
     ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
     // A stop wins over a command that came with it.
     if (IsStopping())
         return FALSE;
     command = m_command;
     // The event first: a command posted once the flag is down sets it again.
-    ::ResetEvent(m_hCommandEvent);
+    ::ResetEvent(m_hCommandEvent.Get());
     ::InterlockedExchange(&m_nCommandPending, 0);
     return command.type != CMD_QUIT;
 }

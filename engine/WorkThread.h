@@ -6,7 +6,7 @@
 class CWorkThread : public CBaseThread {
 public:
     explicit CWorkThread(ThreadMessageReceiver* receiver);
-    ~CWorkThread() override;
+    ~CWorkThread() override = default;
 
     BOOL PostCommand(int code, int p1, int p2, INT_PTR p3) override;
     // The command loop.
@@ -19,7 +19,7 @@ protected:
     bool IsCommandPending() const;
 
     ThreadMessage m_command{};
-    HANDLE m_hCommandEvent;
+    CHandle m_hCommandEvent;
     // Set with the command event, cleared after it; read without a wait.
     mutable volatile LONG m_nCommandPending = 0;
 };

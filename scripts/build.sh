@@ -17,12 +17,15 @@ configure() {   # configure DIR ARCH [CMAKE OPTIONS...]
   fi
 }
 
-configure "$build" "$KESTRIN_ARCH"
+# The transfer library first: fetched and built once, then kept in $build/curl.
+bash "$root/scripts/curl.sh" build "$build" "$KESTRIN_ARCH"
+configure "$build" "$KESTRIN_ARCH" -DKESTRIN_CURL_DIR="$build/curl/$KESTRIN_ARCH"
 cmake --build "$build" -j"$(nproc)"
 if [ "$KESTRIN_ARCH" != i686 ] && [ -z "${KESTRIN_SKIP_I686:-}" ]; then
   # The program that ships is the 32-bit one: it is built, with its tests
   # and benchmarks, also where this machine cannot run them
   # (KESTRIN_SKIP_I686=1 leaves that out while working on something else).
-  configure "$build/i686" i686 -DKESTRIN_TESTS=ON
+  bash "$root/scripts/curl.sh" build "$build" i686
+  configure "$build/i686" i686 -DKESTRIN_TESTS=ON -DKESTRIN_CURL_DIR="$build/curl/i686"
   cmake --build "$build/i686" -j"$(nproc)"
 fi

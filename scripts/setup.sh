@@ -10,6 +10,8 @@ packages=(
   fonts-ipafont-gothic fonts-wine locales python3 python3-pyftpdlib curl wget bc
   clang libclang-rt-14-dev
   nginx aria2
+  # The transfer library's source (scripts/curl.sh) and the tests' TLS certificates.
+  dpkg-dev debian-archive-keyring openssl
 )
 
 need_root() {
@@ -42,3 +44,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | need_root tee -a /etc/locale.gen >/dev/null
   need_root locale-gen >/dev/null
 fi
+
+# The transfer library's source, fetched once into the build folder
+# (scripts/curl.sh; build.sh builds it per architecture).
+bash "$(dirname "${BASH_SOURCE[0]}")/curl.sh" fetch "$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build"

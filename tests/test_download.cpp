@@ -5,6 +5,7 @@
 #include <functional>
 #include "Test.h"
 #include "EngineUtil.h"
+#include "TestWorker.h"
 #include "TestUtil.h"
 #include "app/KestrinApp.h"
 #include "engine/DownloadThread.h"
@@ -15,78 +16,6 @@
 using namespace test;
 
 namespace {
-
-// One download worker reporting to a recorder, downloading into `folder`.
-class Worker {
-public:
-    explicit Worker(const std::string& folder)
-        : folder(folder), m_pThread(new CDownloadThread(&rec)) { StartThread(m_pThread); }
-    ~Worker() { Finish(); }
-
-    bool Start(const std::string& url, const std::string& path, bool absolute = false)
-    {
-        m_nOutcomes = rec.Outcomes();
-        m_nFirst = rec.messages.size();
-        return m_pThread->StartDownload(url.c_str(), path.c_str(), folder.c_str(), absolute);
-    }
-    // Waits for the transfer's outcome; 0 when none came in time.
-    int Outcome(DWORD ms = 30000)
-    {
-        PumpUntil([&] { return rec.Outcomes() > m_nOutcomes || rec.ended; }, ms);
-        return rec.Outcomes() > m_nOutcomes ? rec.LastOutcome() : 0;
-    }
-    // Waits for a message of the current transfer.
-    bool WaitFor(int type, DWORD ms = 10000)
-    {
-        return PumpUntil([&] {
-            for (size_t i = m_nFirst; i < rec.messages.size(); ++i)
-                if (rec.messages[i].type == type)
-                    return true;
-            return false;
-        }, ms);
-    }
-    void Finish()
-    {
-        if (m_pThread && !rec.released) {
-            if (!rec.ended)
-                m_pThread->Quit();
-            PumpUntil([&] { return rec.released > 0; }, 10000);
-        }
-        m_pThread = nullptr;
-    }
-    CDownloadThread* Thread() { return rec.released ? nullptr : m_pThread; }
-    // The messages of the current transfer.
-    std::vector<Received> Current() const
-    {
-        std::vector<Received> current;
-        for (size_t i = m_nFirst; i < rec.messages.size(); ++i)
-            current.push_back(rec.messages[i]);
-        return current;
-    }
-
-    std::string folder;
-    Recorder rec;
-
-private:
-    CDownloadThread* m_pThread;
-    int m_nOutcomes = 0;
-    size_t m_nFirst = 0;
-};
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
-            names.push_back(fd.cFileName);
-    } while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
-    return names;
-}
 
 // Checks the messages of one completed transfer of `size` bytes.
 void CheckCompleteTransfer(const Recorder& rec, int announced, int size)

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Anonymous, read-only FTP server for the tests, on 127.0.0.1 at a free port.
 
-Files whose names contain "delay226" get their transfer-complete reply
+Files whose names contain "norest" get no restart marker: REST after a
+SIZE of such a file is refused. Files whose names contain "grown" are listed (SIZE) at two thirds of
+their length, as a file that grew since its listing. Files whose names contain "delay226" get their transfer-complete reply
 10 seconds after the data connection has closed; files whose names contain
 "slow" are sent at 50,000 bytes a second. Every RETR is logged to LOGFILE
 as "RETR <path> <restart offset>".
@@ -38,6 +40,21 @@ class Handler(FTPHandler):
             log.write('RETR %s %d\n' % (os.path.basename(file), self._restart_position))
         self.delay_226 = 'delay226' in os.path.basename(file)
         return super().ftp_RETR(file)
+
+    last_size = ''
+
+    def ftp_REST(self, line):
+        if 'norest' in self.last_size:
+            self.respond('502 Command not implemented.')
+            return
+        return super().ftp_REST(line)
+
+    def ftp_SIZE(self, path):
+        self.last_size = os.path.basename(path)
+        if 'grown' in os.path.basename(path) and os.path.isfile(path):
+            self.respond('213 %d' % (os.path.getsize(path) * 2 // 3))
+            return
+        return super().ftp_SIZE(path)
 
     def respond(self, resp, *args, **kwargs):
         if resp.startswith('226') and self.delay_226:

@@ -32,6 +32,21 @@ Hostile routes:
   /garbage            bytes that are no HTTP
   /trickle/N/MS       N bytes, one every MS milliseconds
   /rate/N/BPS         N bytes at BPS bytes a second, in pieces every 50 ms
+
+Lying routes (each ends the connection when it is done lying):
+  /chunkcut/N         chunked: a chunk announced as 4096 bytes, 2000 sent, close
+  /chunkbad/N         chunked: a chunk size that is no number
+  /chunknoend/N       chunked: N bytes of whole chunks, closed before the last chunk
+  /endless/line       a header line that never ends (2 MiB, then close)
+  /endless/lines      header lines that never end (2 MiB of them, then close)
+  /longer/N           Content-Length N, then N bytes and a whole second
+                      response ("FAKE!") on a connection that stays open
+  /longerlate/N       the same, the second response 0.2 s after the first
+  /splice/N/C         cut off at C on the first request; afterwards the
+                      file has changed (other bytes, another ETag) and a
+                      range request gets 206 whatever its If-Range says
+  /rawloc/N           302 to "/bytes/N/<raw UTF-8 and a space>.bin"
+  /retry/CODE/VALUE   status CODE with "Retry-After: VALUE" (VALUE escaped)
 Path segments after these are ignored (they name the saved file), and so
 is any query string, so tests can make a URL unique with ?t=... and count
 its requests.
@@ -58,6 +73,11 @@ RANGES = {}
 SENT = {}
 LAST_MODIFIED = 'Mon, 07 Dec 2026 01:02:03 GMT'
 LOCK = threading.Lock()
+
+
+def changed(n):
+    """The bytes of a file of n bytes after it has changed."""
+    return bytes(b ^ 0x5A for b in pattern(n))
 
 
 def pattern(n):
@@ -162,6 +182,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.send_ranged(body, validator, header, self.requested_from(validator))
 
+    def lie(self, kind, arg):
+        """The lying routes: bodies whose framing is broken."""
+        out = self.wfile
+        if kind == 'endless':
+            out.write(b'HTTP/1.1 200 OK\r\nContent-Length: 10\r\n')
+            sent = 0
+            if arg == 'line':
+                out.write(b'X-Endless: ')
+            while sent < 2 * 1024 * 1024:
+                if arg == 'line':
+                    out.write(b'a' * 16384)
+                else:
+                    out.write(b'X-Filler-%d: %s\r\n' % (sent, b'a' * 100))
+                sent += 16384 if arg == 'line' else 115
+            out.flush()
+            self.close_connection = True
+            return
+        if kind in ('longer', 'longerlate'):
+            n = int(arg)
+            fake = b'FAKE!'
+            out.write(b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % n + pattern(n))
+            if kind == 'longerlate':
+                out.flush()
+                time.sleep(0.2)
+            out.write(b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % len(fake) + fake)
+            out.flush()
+            return   # the connection stays open for the next request
+        out.write(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n')
+        body = pattern(int(arg))
+        if kind == 'chunkcut':
+            out.write(b'1000\r\n' + body[:2000])
+        elif kind == 'chunkbad':
+            out.write(b'100\r\n' + body[:256] + b'\r\nzz\r\n' + body[:100])
+        else:
+            for i in range(0, len(body), 1000):
+                piece = body[i:i + 1000]
+                out.write(b'%x\r\n' % len(piece) + piece + b'\r\n')
+        out.flush()
+        self.close_connection = True
+
     def redirect(self, code, location):
         self.send_response(code)
         self.send_header('Location', location)
@@ -193,6 +253,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.redirect(int(parts[2]), '/hops/%d/%s%s' % (k - 1, rest, query))
             else:
                 self.send_body(200, pattern(int(parts[3])))
+        elif parts[:1] and parts[0] in ('chunkcut', 'chunkbad', 'chunknoend', 'endless', 'longer',
+                                        'longerlate') \
+                and len(parts) >= 2:
+            self.lie(parts[0], parts[1])
+        elif parts[:1] == ['splice'] and len(parts) >= 3:
+            n, cut = int(parts[1]), int(parts[2])
+            with LOCK:
+                first = COUNTS.get(self.path, 0) == 1
+            if first:
+                self.send_cut(pattern(n), cut, '"s1-%d"' % n)
+                return
+            body = changed(n)
+            start = None
+            rng = self.headers.get('Range', '')
+            if rng.startswith('bytes=') and rng.endswith('-'):
+                start = int(rng[6:-1])
+            self.send_ranged(body, '"s2-%d"' % n, 'ETag', start)
+        elif parts[:1] == ['rawloc'] and len(parts) >= 2:
+            # A Location in raw UTF-8, as some servers send it.
+            target = ('/bytes/%s/\u3042 \u3044.bin' % parts[1]).encode('utf-8')
+            self.wfile.write(b'HTTP/1.1 302 Found\r\nLocation: ' + target + b'\r\nContent-Length: 0\r\n\r\n')
+            self.wfile.flush()
+        elif parts[:1] == ['retry'] and len(parts) >= 3:
+            body = b'busy'
+            self.send_response(int(parts[1]))
+            self.send_header('Retry-After', urllib.parse.unquote(parts[2]))
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
         elif parts == ['nocontent']:
             self.send_response(204)
             self.end_headers()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: servers.sh start|stop DIR
-# Starts (or stops) the tests' HTTP and FTP servers on 127.0.0.1. Their
-# ports go to DIR/http.port and DIR/ftp.port; the FTP root is DIR/ftp.
+# Starts (or stops) the tests' HTTP, FTP and TLS servers on 127.0.0.1.
+# Their ports go to DIR/http.port, DIR/ftp.port and DIR/https-*.port; the
+# FTP root is DIR/ftp, the TLS certificates are in DIR/tls.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 dir="$2"
@@ -9,10 +10,10 @@ dir="$2"
 python=/usr/bin/python3
 
 stop() {
-  for name in http ftp; do
+  for name in http ftp https; do
     if [ -f "$dir/$name.pid" ]; then
       kill "$(cat "$dir/$name.pid")" 2>/dev/null || true
-      rm -f "$dir/$name.pid" "$dir/$name.port"
+      rm -f "$dir/$name.pid" "$dir/$name.port" "$dir/$name"-*.port
     fi
   done
 }
@@ -27,16 +28,20 @@ import sys
 sys.path.insert(0, sys.argv[1])
 from http_server import pattern
 for name, n in (('file-0', 0), ('file-5000', 5000), ('file-100000', 100000),
-                ('delay226-5000', 5000), ('slow-400000', 400000)):
+                ('delay226-5000', 5000), ('slow-400000', 400000), ('grown-30000', 30000),
+                ('slow-norest-300000', 300000)):
     with open(f'{sys.argv[2]}/{name}.bin', 'wb') as f:
         f.write(pattern(n))
 PY
+  bash "$here/tls_certs.sh" "$dir/tls"
+  nohup "$python" "$here/tls_server.py" "$dir/tls" "$dir" >/dev/null 2>&1 &
+  echo $! > "$dir/https.pid"
   nohup "$python" "$here/http_server.py" "$dir/http.port" >/dev/null 2>&1 &
   echo $! > "$dir/http.pid"
   nohup "$python" "$here/ftp_server.py" "$dir/ftp" "$dir/ftp.port" "$dir/ftp.log" >/dev/null 2>&1 &
   echo $! > "$dir/ftp.pid"
   for _ in $(seq 1 100); do
-    [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && exit 0
+    [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && [ -s "$dir/https-good.port" ] && exit 0
     sleep 0.1
   done
   echo "servers.sh: the test servers did not start" >&2
