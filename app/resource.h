@@ -208,5 +208,6 @@
 #define IDS_SHUTDOWN_REFUSED        63338
 #define IDS_REPEAT_NO_DAY           63340
 #define IDS_REPEAT_AFTER_RUN        63341
+#define IDS_AFTER_LIST_NOT_SAVED    63342
 
 

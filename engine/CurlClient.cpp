@@ -429,9 +429,20 @@ int CCurlClient::OnDebug(CURL*, curl_infotype type, char* data, size_t size, voi
         if (StartsWithNoCase(data, size, "Excess found") || StartsWithNoCase(data, size, "Leftovers after chunking"))
             client->m_bExcess = true;
         break;
+    case CURLINFO_HEADER_OUT:
+    case CURLINFO_SSL_DATA_OUT:
+        // Something went out on a connection that stands, a reused one
+        // included (whose connect time reads 0): from here the limit
+        // without a byte holds.
+        if (!client->m_bConnected) {
+            client->m_bConnected = true;
+            client->Touch();
+        }
+        break;
     case CURLINFO_HEADER_IN:
     case CURLINFO_DATA_IN:
     case CURLINFO_SSL_DATA_IN:
+        client->m_bConnected = true;
         client->Touch();
         break;
     default:

@@ -137,6 +137,16 @@ bool CDocument::DoSave(const std::string& path)
     return true;
 }
 
+bool CDocument::SaveQuietly(const std::string& path)
+{
+    if (!WriteWholeFile(path.c_str(), SaveContents()))
+        return false;
+    SetModifiedFlag(false);
+    SetPathName(path);
+    AfxGetApp()->AddToRecentFileList(path);
+    return true;
+}
+
 const CCommandEntry<CDocument> CDocument::s_commands[] = {
     {ID_FILE_SAVE, &CDocument::OnFileSave, nullptr, nullptr},
     {ID_FILE_SAVE_AS, &CDocument::OnFileSaveAs, nullptr, nullptr},

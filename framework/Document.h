@@ -56,6 +56,9 @@ protected:
 
     // Saves to `path`, or asks for a name first when it is empty.
     bool DoSave(const std::string& path);
+    // Saves to `path` without a word to the user, whatever happens; the
+    // document takes the name.
+    bool SaveQuietly(const std::string& path);
     // Tells the frames of the views that the name or the mark changed.
     void UpdateFrameTitles() const;
 

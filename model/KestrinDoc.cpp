@@ -367,6 +367,29 @@ BOOL CKestrinDoc::AskToSave(UINT question)
     }
 }
 
+bool CKestrinDoc::SaveBeforeUnattendedEnd()
+{
+    if (!IsModified() || (GetPathName().empty() && m_items.empty()))
+        return true;
+    if (!GetPathName().empty())
+        return SaveQuietly(GetPathName());
+    // "Kestrin 2026-12-08 0300.kst", or "... (2).kst" when that is taken.
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char stamp[32];
+    wsprintfA(stamp, "%04u-%02u-%02u %02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute);
+    std::string folder = theApp.m_strCurrentDirectory;
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    for (int n = 1; n < 100; ++n) {
+        const std::string path = folder + "Kestrin " + stamp + (n > 1 ? " (" + std::to_string(n) + ")" : "") + ".kst";
+        if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return SaveQuietly(path);
+    }
+    return false;
+}
+
 std::string CKestrinDoc::GetDisplayName() const
 {
     return FrameTitle::ListName(GetPathName());

@@ -95,6 +95,12 @@ public:
     BOOL SaveModified() override;
     // The name the list is known by: its file name, or "名称未設定".
     std::string GetDisplayName() const;
+    // The program is about to end by itself after a scheduled run, with
+    // nobody there to answer a question: a changed list is saved to its own
+    // file, an unnamed one to a new file in the download folder, so that
+    // closing asks nothing and loses nothing. False when it could not be
+    // saved (then nothing may end).
+    bool SaveBeforeUnattendedEnd();
 
     bool OnCmdMsg(UINT id) override;
     bool OnUpdateCmdUI(CCmdUI& ui) override;

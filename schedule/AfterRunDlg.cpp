@@ -5,7 +5,9 @@
 #include "RunSummary.h"
 #include "../app/MainFrame.h"
 #include "../app/resource.h"
+#include "../engine/FailureText.h"
 #include "../framework/WinApp.h"
+#include "../model/KestrinDoc.h"
 
 namespace {
 CAfterRunDlg* g_current = nullptr;
@@ -81,6 +83,16 @@ void CAfterRunDlg::CarryOut()
     const AfterRunAction action = m_action;
     DestroyWindow();    // deletes the object
     HWND main = AfxGetMainWndHandle();
+    // Ending the program or the machine asks nothing and loses no list.
+    if (action == AfterRunAction::Exit || action == AfterRunAction::Shutdown) {
+        CKestrinDoc* doc = CKestrinDoc::GetDoc();
+        if (doc && !doc->SaveBeforeUnattendedEnd()) {
+            if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+                frame->ShowNotice(FormatStringId(IDS_AFTER_LIST_NOT_SAVED,
+                                                 {AfterRun::Name(action)}));
+            return;
+        }
+    }
     if (action == AfterRunAction::Exit) {
         // The way the user closes it: settings are saved, workers stopped.
         if (main)

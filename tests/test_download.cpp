@@ -445,6 +445,8 @@ TEST_CASE("a stalled server times out; a slow but moving one does not")
         {"http://" + blackhole + "/x.bin", DLM_ERROR, 1500, 2900}, // no connection is ever made
         {"ftp://" + blackhole + "/x.bin", DLM_ERROR, 1500, 2900},
         {HttpUrl("/trickle/8/600" + Unique()), DLM_COMPLETE, 4000, 15000},  // a byte every 0.6 s
+        // No answer on the connection kept from the whole response before.
+        {HttpUrl("/silent" + Unique()), DLM_ERROR, 2500, 9000},
     };
     for (const Case& c : cases) {
         const DWORD start = ::GetTickCount();

@@ -62,6 +62,18 @@ void AddQuick(int n)
         AddHttp("/bytes/" + std::to_string(1000 + i) + "/q" + std::to_string(i) + ".bin" + Unique());
 }
 
+// The list file an unattended end saved in `folder` ("Kestrin ....kst"),
+// or empty when there is none.
+std::string SavedListIn(const std::string& folder)
+{
+    WIN32_FIND_DATAA found{};
+    HANDLE h = ::FindFirstFileA((folder + "\\Kestrin *.kst").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    ::FindClose(h);
+    return folder + "\\" + found.cFileName;
+}
+
 enum : unsigned char { SUN = 1, MON = 2, TUE = 4, WED = 8, THU = 16, FRI = 32, SAT = 64 };
 
 } // namespace
@@ -259,6 +271,17 @@ TEST_CASE("after the run: each choice after its 60-second countdown, and Cancel 
             CHECK(!::IsWindow(wnd));
         }
         CHECK(session.power.m_calls == row.calls);
+        // Ending the program or the machine asks nothing: the changed,
+        // unnamed list is kept in a list file of its own in the download
+        // folder.
+        const std::string saved = SavedListIn(session.dir.Path());
+        if ((row.action == AfterRunAction::Exit || row.action == AfterRunAction::Shutdown) && !row.cancel) {
+            std::string bytes;
+            CHECK(ReadFileBytes(saved, bytes));
+            CHECK(bytes.find("/q0.bin") != std::string::npos);
+        } else {
+            CHECK(saved.empty());
+        }
         if (row.exits) {
             CHECK(PumpUntil([] { return AfxGetMainWndHandle() == nullptr; }, 20000));
             CHECK_EQ(session.Close(), 0);
