@@ -176,6 +176,7 @@
 #define IDC_TIMER_NEXT              1070
 #define IDC_TIMER_LAST              1071
 #define IDC_AFTER_RUN_TEXT          1072
+#define IDC_RETRY_LINE              1073
 
 #define IDS_STATE_RETRY_WAIT        63300
 #define IDS_RETRY_WAIT              63301
@@ -209,5 +210,6 @@
 #define IDS_REPEAT_NO_DAY           63340
 #define IDS_REPEAT_AFTER_RUN        63341
 #define IDS_AFTER_LIST_NOT_SAVED    63342
+#define IDS_RETRY_LINE_MORE         63343
 
 

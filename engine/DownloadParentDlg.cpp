@@ -8,6 +8,7 @@
 #include "../framework/WindowPlacement.h"
 #include "../model/KestrinDoc.h"
 #include "../model/URLItem.h"
+#include "FailureText.h"
 #include "../schedule/Clock.h"
 
 int CDownloadParentDlg::s_nChildWidth = 0;
@@ -47,8 +48,9 @@ BatchPlace CDownloadParentDlg::GetPlace() const
     CKestrinDoc* doc = Doc();
     if (!doc)
         return BatchPlace();
+    // Items waiting for a retry are still to come.
     return BatchPlace(m_nDone + m_nFailed + m_nCancelled, static_cast<int>(doc->GetDownloadingItems().size()),
-                      doc->CountPendingItems());
+                      doc->CountPendingItems() + static_cast<int>(doc->GetWaitingItems().size()));
 }
 
 void CDownloadParentDlg::ShowPlace()
@@ -150,13 +152,14 @@ void CDownloadParentDlg::PlaceFirstTime()
 
 void CDownloadParentDlg::LayoutChildren(int first)
 {
-    RECT rc = {0, 0, s_nChildWidth, s_nParentClientHeight + m_nChildren * s_nChildHeight};
+    const int top = s_nParentClientHeight + m_nRetryLine;
+    RECT rc = {0, 0, s_nChildWidth, top + m_nChildren * s_nChildHeight};
     ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
     SetWindowPos(nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     for (int k = first; k < m_nChildren; ++k)
-        m_children[k]->SetWindowPos(nullptr, 0, s_nParentClientHeight + k * s_nChildHeight, 0, 0,
+        m_children[k]->SetWindowPos(nullptr, 0, top + k * s_nChildHeight, 0, 0,
                                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -236,14 +239,15 @@ bool CDownloadParentDlg::OfferRetry(URLItem* item, const TransferFailure& failur
 
 void CDownloadParentDlg::WatchRetries(bool on)
 {
-    if (on == (m_bRetryTimer != 0) || !m_hWnd)
-        return;
-    if (on)
-        m_bRetryTimer = ::SetTimer(m_hWnd, kRetryTimer, kRetryTickMs, nullptr) != 0;
-    else {
-        ::KillTimer(m_hWnd, kRetryTimer);
-        m_bRetryTimer = 0;
+    if (on != (m_bRetryTimer != 0) && m_hWnd) {
+        if (on)
+            m_bRetryTimer = ::SetTimer(m_hWnd, kRetryTimer, kRetryTickMs, nullptr) != 0;
+        else {
+            ::KillTimer(m_hWnd, kRetryTimer);
+            m_bRetryTimer = 0;
+        }
     }
+    ShowRetryLine();
 }
 
 void CDownloadParentDlg::OnTimer(UINT_PTR id)
@@ -260,6 +264,7 @@ void CDownloadParentDlg::OnTimer(UINT_PTR id)
     // Items that go back to unread call for panels themselves (FeedBatch).
     const std::vector<URLItem*> waiting = doc->GetWaitingItems();
     m_retries.Release(waiting, Clock::NowSeconds());
+    ShowRetryLine();
     if (!doc->GetWaitingItems().empty())
         return;
     WatchRetries(false);
@@ -277,6 +282,41 @@ void CDownloadParentDlg::EndWaits()
         return;
     const std::vector<URLItem*> waiting = doc->GetWaitingItems();
     m_nFailed += m_retries.Abandon(waiting);
+    ShowRetryLine();
+}
+
+void CDownloadParentDlg::ShowRetryLine()
+{
+    if (!m_hWnd)
+        return;
+    CKestrinDoc* doc = Doc();
+    const URLItem* next = nullptr;
+    int count = 0;
+    if (doc && !m_bStopping && !m_bClosing) {
+        for (const URLItem* item : doc->GetWaitingItems()) {
+            ++count;
+            if (!next || item->m_llRetryAt < next->m_llRetryAt)
+                next = item;
+        }
+    }
+    std::string text;
+    if (next) {
+        text = next->m_strFailure + ": " + next->m_strURL;
+        if (count > 1)
+            text = FormatStringId(IDS_RETRY_LINE_MORE, {text, std::to_string(count - 1)});
+    }
+    HWND line = ::GetDlgItem(m_hWnd, IDC_RETRY_LINE);
+    if (text != GetDlgItemText(IDC_RETRY_LINE))
+        SetDlgItemText(IDC_RETRY_LINE, text.c_str());
+    RECT rc = {0, 0, 0, 12};
+    ::MapDialogRect(m_hWnd, &rc);
+    const int height = next ? rc.bottom : 0;
+    if (height == m_nRetryLine)
+        return;
+    m_nRetryLine = height;
+    ::ShowWindow(line, next ? SW_SHOWNA : SW_HIDE);
+    LayoutChildren(0);
+    ShowPlace();
 }
 
 void CDownloadParentDlg::StopAtDeadline(const std::string& reason)

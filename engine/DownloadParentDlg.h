@@ -99,6 +99,9 @@ private:
     void WatchRetries(bool on);
     // The waiting items end in error; the number goes to the failed ones.
     void EndWaits();
+    // The line under the Cancel button that tells, while items wait for a
+    // retry, which one comes next and when ("再試行 2/3 (60 秒後): URL").
+    void ShowRetryLine();
 
     CKestrinDoc* m_pDoc;
     unsigned m_bCloseRequested : 1;
@@ -115,4 +118,5 @@ private:
     int m_nCancelled = 0;
     RetryQueue m_retries;
     std::string m_strCaption;       // the template's, without a place
+    int m_nRetryLine = 0;           // the retry line's height while shown, in pixels
 };

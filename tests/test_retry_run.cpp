@@ -108,12 +108,18 @@ TEST_CASE("retries: a 503 twice then 200 completes; after a cut-off body the ret
             // The batch goes on while the item waits, with no transfer running.
             CHECK_EQ(LiveDoc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_DOWNLOAD));
             PumpUntil([] { return LiveDoc()->GetProgressDialog()->GetChildCount() == 0; }, 5000);
-            CHECK(::IsWindowVisible(LiveDoc()->GetProgressDialog()->GetSafeHwnd()));
+            HWND progress = LiveDoc()->GetProgressDialog()->GetSafeHwnd();
+            CHECK(::IsWindowVisible(progress));
+            // The progress window says which item comes next, and when.
+            CHECK(::IsWindowVisible(::GetDlgItem(progress, IDC_RETRY_LINE)));
+            CHECK_EQ(DlgText(progress, IDC_RETRY_LINE),
+                     WaitText(static_cast<int>(i) + 1, row.pauses[i]) + ": " + Item(r)->m_strURL);
             // A second early it stays; on the second it goes.
             session.clock.AdvanceSeconds(row.pauses[i] - 1);
             TickRetries();
             CHECK(Item(r)->m_state & ITEM_RETRY_WAIT);
             CHECK_EQ(RowReason(r), WaitText(static_cast<int>(i) + 1, 1));
+            CHECK_EQ(DlgText(progress, IDC_RETRY_LINE), WaitText(static_cast<int>(i) + 1, 1) + ": " + Item(r)->m_strURL);
             session.clock.AdvanceSeconds(1);
             TickRetries();
             CHECK(!(Item(r)->m_state & ITEM_RETRY_WAIT));
@@ -221,6 +227,8 @@ TEST_CASE("retries: Cancel ends the waits; a waiting item marked unread goes at 
     REQUIRE(WaitWaiting(b));
     REQUIRE(PumpUntil([] { return LiveDoc()->GetProgressDialog()->GetChildCount() == 0; }, 5000));
     CHECK_EQ(LiveDoc()->GetWaitingItems().size(), 2u);
+    const std::string line = DlgText(LiveDoc()->GetProgressDialog()->GetSafeHwnd(), IDC_RETRY_LINE);
+    CHECK(line.find(Ansi(" (ほか 1 件)")) != std::string::npos);
     ::SendMessageA(LiveDoc()->GetProgressDialog()->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     CHECK_EQ(LiveDoc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_IDLE));
     CHECK(!::IsWindowVisible(LiveDoc()->GetProgressDialog()->GetSafeHwnd()));
