@@ -147,14 +147,12 @@ bool CCurlClient::KeptConnectionHasBytes() const
 {
     if (m_lastSocket == INVALID_SOCKET)
         return false;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(m_lastSocket, &readable);
-    timeval none = {0, 0};
-    if (::select(0, &readable, nullptr, nullptr, &none) <= 0)
-        return false;
-    char c;
-    return ::recv(m_lastSocket, &c, 1, MSG_PEEK) > 0;
+    // One question to the socket layer, the cheapest it answers (a select
+    // costs about three times as much under Wine, and this is asked twice
+    // a file). A connection the server has closed holds no bytes: libcurl
+    // finds it dead by itself.
+    u_long waiting = 0;
+    return ::ioctlsocket(m_lastSocket, FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 void CCurlClient::Prepare(const NetRequest& r)
