@@ -146,7 +146,7 @@ done
 for i in $(seq 1 "$small_files"); do printf '%s/small/f%04d.bin\r\n' "$base" "$i"; done > "$work/small.kst"
 tr -d '\r' < "$work/small.kst" > "$work/small.txt"
 for r in $(seq 1 "$rounds"); do
-  rm -rf "$work/s" && mkdir -p "$work/s/kestrin" "$work/s/engine" "$work/s/wininet" "$work/s/wget" "$work/s/aria2c" "$work/s/curl"
+  rm -rf "$work/s" && mkdir -p "$work/s/kestrin" "$work/s/engine" "$work/s/wininet" "$work/s/libcurl" "$work/s/wget" "$work/s/aria2c" "$work/s/curl"
   out="$(run "$(bench_exe bench_download)" --list "$(winpath "$work/small.kst")" "$(winpath "$work/s/engine")")"
   note small_engine "$(seconds_of <<<"$out")"
   out="$(run "$(bench_exe bench_files)" "$(winpath "$work/s/floor")" "$small_files" 10240)"
@@ -156,6 +156,8 @@ for r in $(seq 1 "$rounds"); do
   note small_kestrin "$(seconds_of <<<"$out")"
   out="$(run "$(bench_exe bench_wininet)" --list "$(winpath "$work/small.kst")" "$(winpath "$work/s/wininet")")"
   note small_wininet "$(seconds_of <<<"$out")"
+  out="$(run "$(bench_exe bench_curl)" "$(winpath "$work/small.kst")" "$(winpath "$work/s/libcurl")")"
+  note small_libcurl "$(seconds_of <<<"$out")"
   t="$(now)"; wget -q -i "$work/small.txt" -P "$work/s/wget"; note small_wget "$(since "$t")"
   t="$(now)"; aria2c -q -i "$work/small.txt" -j2 -d "$work/s/aria2c" --allow-overwrite=true
   note small_aria2c "$(since "$t")"
@@ -163,7 +165,7 @@ for r in $(seq 1 "$rounds"); do
   # shellcheck disable=SC2046
   curl -s --no-progress-meter --parallel --parallel-max 2 --output-dir "$work/s/curl" --remote-name-all $(cat "$work/small.txt")
   note small_curl "$(since "$t")"
-  for who in kestrin engine wininet wget aria2c curl; do
+  for who in kestrin engine wininet libcurl wget aria2c curl; do
     n="$(find "$work/s/$who" -type f | wc -l)"
     [ "$n" = "$small_files" ] || echo "bench: $who wrote $n of $small_files files" >&2
   done
@@ -174,7 +176,8 @@ echo "== $small_files files of 10 KiB in one batch (s, median of $rounds)"
 printf '  %-32s %8.2f s\n' "Kestrin" "$(median small_kestrin)" \
   "Kestrin's engine, one worker" "$(median small_engine)" \
   "floor: only writing the files" "$(median small_floor)" \
-  "WinINet loop, one at a time" "$(median small_wininet)" "wget -i" "$(median small_wget)" \
+  "WinINet loop, one at a time" "$(median small_wininet)" \
+  "libcurl loop, one at a time" "$(median small_libcurl)" "wget -i" "$(median small_wget)" \
   "aria2c -i -j2" "$(median small_aria2c)" "curl --parallel-max 2" "$(median small_curl)"
 
 # ---- a long list
