@@ -111,8 +111,8 @@
 #define IDS_FAIL_NETWORK_CODE       63114
 #define IDS_BATCH_ENDED             63120
 
-// Each piece of work below adds its ids in its own section, from its own
-// range, so that work done side by side never picks the same number.
+// The sections below each hold a subject's ids in a range of its own;
+// a new id of a subject comes from its section's range.
 
 // Transfers: strings 63130-63159
 #define IDS_FAIL_CERT_UNTRUSTED     63130

@@ -397,11 +397,6 @@ BOOL CKestrinView::ImportURLs(COleDataObject* data)
     return TRUE;
 }
 
-void CKestrinView::ReadShortcutURL(std::istream& in, std::string& url)
-{
-    UrlImporter::ReadShortcutURL(in, url);
-}
-
 void CKestrinView::OnEditPaste()
 {
     COleDataObject data;
@@ -423,11 +418,6 @@ BOOL CKestrinView::FillDataSource(COleDataSource* source)
         return FALSE;
     ShortcutExport::Fill(*source, urls, g_settings.m_strShortcutHeader);
     return TRUE;
-}
-
-HGLOBAL CKestrinView::MakeShortcutContents(const char* url)
-{
-    return ShortcutExport::MakeShortcutContents(url, g_settings.m_strShortcutHeader);
 }
 
 void CKestrinView::OnEditCopy()

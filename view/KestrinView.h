@@ -1,5 +1,4 @@
 #pragma once
-#include <istream>
 #include <string>
 #include <vector>
 #include "../framework/Font.h"
@@ -79,10 +78,8 @@ public:
     DWORD OnDragOver(COleDataObject* data, DWORD keys, POINT point) override;
     BOOL OnDrop(COleDataObject* data, DWORD effect, POINT point) override;
     BOOL ImportURLs(COleDataObject* data);
-    static void ReadShortcutURL(std::istream& in, std::string& url);
     // Output: copy, cut and drag.
     BOOL FillDataSource(COleDataSource* source);
-    static HGLOBAL MakeShortcutContents(const char* url);
 
     // What the system calls when something is dragged over the view.
     IDropTarget* GetDropTarget() { return &m_dropTarget; }
