@@ -223,6 +223,10 @@ void CDownloadChildDlg::GoOn()
 {
     if (!StartNextItem() && m_pThread)
         m_pThread->Quit();
+    // The batch's place moves on with an item that ended, also when no
+    // other follows it here.
+    if (CDownloadParentDlg* parent = Parent())
+        parent->ShowPlace();
 }
 
 void CDownloadChildDlg::EndItem(unsigned char remove, unsigned char add, const std::string* reason)

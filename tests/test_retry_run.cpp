@@ -267,6 +267,26 @@ TEST_CASE("retries: Cancel ends the waits; a waiting item marked unread goes at 
     CHECK_EQ(LiveDoc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_IDLE));
 }
 
+TEST_CASE("retries: the progress window's place counts an item that ends while another waits")
+{
+    RunSession session;
+    REQUIRE(session.ok);
+    // The flaky item fails at once and waits; the slow one ends later,
+    // with nothing after it for its panel to take.
+    const int flaky = AddHttp("/flaky/1000/503.503/w.bin" + Unique());
+    const int slow = AddHttp("/slow/20000/1500/s.bin" + Unique());
+    Command(ID_BATCH_DOWNLOAD);
+    REQUIRE(WaitWaiting(flaky));
+    REQUIRE(WaitEnded(slow));
+    PumpUntil([] { return LiveDoc()->GetProgressDialog()->GetChildCount() == 0; }, 5000);
+    HWND progress = LiveDoc()->GetProgressDialog()->GetSafeHwnd();
+    char caption[128] = "";
+    ::GetWindowTextA(progress, caption, sizeof caption);
+    CHECK_EQ(std::string(caption), Ansi("ダウンロード 2 / 2"));
+    ::SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    CHECK_EQ(LiveDoc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_IDLE));
+}
+
 TEST_CASE("scheduled run: a retry that would begin after the disconnect time is not started")
 {
     struct {
