@@ -314,4 +314,14 @@ void PutTextOnClipboard(const std::string& text)
     PutBytesOnClipboard(CF_TEXT, text.c_str(), text.size() + 1);
 }
 
+bool HeapsValid()
+{
+    HANDLE heaps[64];
+    const DWORD n = ::GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < n && i < 64; ++i)
+        if (!::HeapValidate(heaps[i], 0, nullptr))
+            return false;
+    return true;
+}
+
 } // namespace test

@@ -79,4 +79,7 @@ bool WriteFileBytes(const std::string& path, const std::string& data);
 bool ReadFileBytes(const std::string& path, std::string& data);
 bool FileExists(const std::string& path);
 
+// Whether every heap of this process is intact.
+bool HeapsValid();
+
 } // namespace test
