@@ -3,6 +3,7 @@
 // back at the next start, and a failed start-up that leaves them alone;
 // with the real program's windows in this process.
 #include <windows.h>
+#include <algorithm>
 #include "AppUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
@@ -24,6 +25,13 @@ SIZE WindowSize()
 {
     const RECT rc = Frame()->GetWindowRect();
     return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// How wide `text` (UTF-8 here) is in the list's font.
+int TextWidth(HWND list, const char* text)
+{
+    const std::string ansi = Ansi(text);
+    return static_cast<int>(::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(ansi.c_str())));
 }
 
 } // namespace
@@ -58,9 +66,16 @@ TEST_CASE("first start: the documented defaults, and exit writes every setting")
     HWND list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
     HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
     CHECK_EQ(static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)), 4);
+    // The state column shows its title and every state whole in the
+    // list's large font: wider than the 50 pixels it is given.
+    const int stateWidth = ListView_GetColumnWidth(list, 1);
+    CHECK(stateWidth > 50);
+    for (const char* label : {"未読", "ﾀﾞｳﾝﾛｰﾄﾞ中", "完了", "ｷｬﾝｾﾙ", "ｴﾗｰ", "再試行待ち", "状態"})
+        CHECK(TextWidth(list, label) + 12 <= stateWidth);
     RECT client;
     ::GetClientRect(list, &client);
-    const DWORD urlWidth = static_cast<DWORD>(client.right - (50 + 250 + 150));
+    // (never narrower than 80 pixels: the list scrolls sideways instead)
+    const DWORD urlWidth = static_cast<DWORD>(std::max(80L, client.right - (stateWidth + 250 + 150)));
     CHECK_EQ(ListView_GetColumnWidth(list, 0), static_cast<int>(urlWidth));
 
     CHECK_EQ(test::CloseApp(), 0);
@@ -69,7 +84,7 @@ TEST_CASE("first start: the documented defaults, and exit writes every setting")
         DWORD value;
     } expected[] = {
         {"WidthWindow", 600}, {"HeightWindow", 300}, {"WidthColURL", urlWidth},
-        {"WidthColState", 50}, {"WidthColFilePath", 250}, {"WidthColReason", 150}, {"TimerHangUp", 1},
+        {"WidthColState", static_cast<DWORD>(stateWidth)}, {"WidthColFilePath", 250}, {"WidthColReason", 150}, {"TimerHangUp", 1},
         {"TimerHourBegin", 2}, {"TimerHourEnd", 5}, {"TimerMinuteBegin", 0},
         {"TimerMinuteEnd", 0}, {"TimerBegin", 1}, {"TimerEnd", 1},
     };
@@ -116,11 +131,12 @@ TEST_CASE("window size and column widths come back at the next start")
     Frame()->SetWindowPos(nullptr, 0, 0, 800, 500, SWP_NOMOVE | SWP_NOZORDER);
     HWND list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
     // The URL column is the window's to size: the user sizes the others.
+    ListView_SetColumnWidth(list, 1, 140);
     ListView_SetColumnWidth(list, 2, 123);
     ListView_SetColumnWidth(list, 3, 210);
     RECT client;
     ::GetClientRect(list, &client);
-    const int urlWidth = client.right - (50 + 123 + 210);
+    const int urlWidth = client.right - (140 + 123 + 210);
     CHECK_EQ(ListView_GetColumnWidth(list, 0), urlWidth);
     test::CloseApp();
     DWORD value = 0;
@@ -132,9 +148,16 @@ TEST_CASE("window size and column widths come back at the next start")
     CHECK_EQ(WindowSize().cy, 500L);
     list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
     CHECK_EQ(ListView_GetColumnWidth(list, 0), urlWidth);
-    CHECK_EQ(ListView_GetColumnWidth(list, 1), 50);
+    CHECK_EQ(ListView_GetColumnWidth(list, 1), 140);
     CHECK_EQ(ListView_GetColumnWidth(list, 2), 123);
     CHECK_EQ(ListView_GetColumnWidth(list, 3), 210);
+    test::CloseApp();
+
+    // A state column left too narrow for its labels comes back wide enough.
+    test::WriteRegDWord("Settings", "WidthColState", 20);
+    REQUIRE(test::StartApp());
+    list = CKestrinDoc::GetDoc()->GetListView()->m_hWnd;
+    CHECK(TextWidth(list, "ﾀﾞｳﾝﾛｰﾄﾞ中") + 12 <= ListView_GetColumnWidth(list, 1));
     test::CloseApp();
 }
 

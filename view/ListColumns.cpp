@@ -29,10 +29,40 @@ int ListColumns::UrlWidth(int clientWidth, int others)
     return rest > kMinUrlWidth ? rest : kMinUrlWidth;
 }
 
+namespace {
+
+int TextWidth(CListCtrl list, const std::string& text)
+{
+    return static_cast<int>(
+        ::SendMessageA(list.m_hWnd, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+} // namespace
+
+int ListColumns::StateWidth(CListCtrl list)
+{
+    // The cell's and the header's own margins around the text.
+    const int kCellMargin = 16;
+    const int kHeaderMargin = 20;
+    int width = 0;
+    for (const std::string* label : {&g_settings.m_strStateUnread, &g_settings.m_strStateDownloading,
+                                     &g_settings.m_strStateDone, &g_settings.m_strStateCancelled,
+                                     &g_settings.m_strStateError, &g_settings.m_strStateRetryWait}) {
+        const int w = TextWidth(list, *label) + kCellMargin;
+        width = w > width ? w : width;
+    }
+    const int header = TextWidth(list, g_settings.m_strColState) + kHeaderMargin;
+    return header > width ? header : width;
+}
+
 void ListColumns::Insert(CListCtrl list)
 {
+    // The state column shows every state whole, in the list's font,
+    // however narrow it was left.
+    const int fit = StateWidth(list);
+    const int state = g_settings.m_nWidthColState > fit ? g_settings.m_nWidthColState : fit;
     list.InsertColumn(URL, g_settings.m_strColURL.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColURL);
-    list.InsertColumn(STATE, g_settings.m_strColState.c_str(), LVCFMT_CENTER, g_settings.m_nWidthColState);
+    list.InsertColumn(STATE, g_settings.m_strColState.c_str(), LVCFMT_CENTER, state);
     list.InsertColumn(FILE, g_settings.m_strColFilePath.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColFilePath);
     list.InsertColumn(REASON, g_settings.m_strColReason.c_str(), LVCFMT_LEFT, g_settings.m_nWidthColReason);
 }

@@ -26,7 +26,11 @@ public:
     // other columns take `others` pixels: the rest, at least kMinUrlWidth.
     static int UrlWidth(int clientWidth, int others);
 
-    // Inserts the columns with the settings' titles and widths.
+    // The width that shows the state column's title and every state label
+    // whole in the list's font.
+    static int StateWidth(CListCtrl list);
+    // Inserts the columns with the settings' titles and widths; the state
+    // column at least StateWidth wide.
     static void Insert(CListCtrl list);
     // Keeps the widths in the settings, which go to the registry at exit.
     static void Store(CListCtrl list);
