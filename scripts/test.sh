@@ -17,9 +17,41 @@ fi
 "$root/scripts/build.sh" "$build"
 # The fuzz targets are built for this host (the fuzz_quick test runs them).
 "$root/scripts/fuzz.sh" build
-# Make the tests' Wine prefix once, before any test runs.
-# shellcheck source=wine-prefix.sh
-(source "$root/scripts/wine-prefix.sh" "$build/wineprefix")
+# The Wine tests run in lanes side by side, each with a Wine prefix and a
+# virtual display of its own (KESTRIN_TEST_LANES, 2 unless set; 1 runs
+# one test at a time). The prefixes are made once, before any test runs.
+lanes="${KESTRIN_TEST_LANES:-2}"
+[[ "$lanes" =~ ^[1-9]$ ]] || { echo "test: KESTRIN_TEST_LANES must be 1 to 9" >&2; exit 2; }
+for id in $(seq 0 $((lanes - 1))); do
+  prefix="$build/wineprefix"
+  [ "$id" = 0 ] || prefix="$build/wineprefix-$id"
+  # shellcheck source=wine-prefix.sh
+  (source "$root/scripts/wine-prefix.sh" "$prefix") &
+done
+wait
+spec="$build/test-lanes.json"
+{
+  printf '{"version": {"major": 1, "minor": 0}, "local": [{"lanes": ['
+  for id in $(seq 0 $((lanes - 1))); do
+    [ "$id" = 0 ] || printf ', '
+    printf '{"id": "%s", "slots": 1}' "$id"
+  done
+  printf ']}]}\n'
+} > "$spec"
+
+# Lane 0 uses xvfb-run's display; every other lane gets an Xvfb of its own.
+displays=()
+stop_displays() { [ ${#displays[@]} -eq 0 ] || kill "${displays[@]}" 2>/dev/null || true; }
+trap stop_displays EXIT
+for id in $(seq 1 $((lanes - 1))); do
+  n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  displays+=("$!")
+  export "KESTRIN_LANE_DISPLAY_$id=:$n"
+  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+done
 
 cd "$build"
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 300 "$@"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  ctest --output-on-failure --timeout 300 -j"$lanes" --resource-spec-file "$spec" "$@"
