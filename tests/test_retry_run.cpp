@@ -3,6 +3,8 @@
 // again after its pause and goes on from the partial file, a final failure
 // ends at once, Cancel ends the waits, and in a scheduled run the disconnect
 // time wins over the retries and stops what still runs.
+#include <windows.h>
+#include <wininet.h>
 #include <cstdio>
 #include "Test.h"
 #include "EngineUtil.h"
