@@ -213,7 +213,7 @@ BOOL CDownloadChildDlg::StartNextItem()
             // Refused because the worker is stopping: the item stays unread.
             return FALSE;
         }
-        item->m_bTransferStarted = true;
+        m_strFolder = folder;
         item->SetState(item->m_state | ITEM_DOWNLOADING);
         return TRUE;
     }
@@ -280,10 +280,12 @@ void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThre
     case DLM_COMPLETE:
         m_llDone = MessageBytes(p1, p2);
         m_pItem->m_nSize = ItemSize(m_llDone);
+        m_pItem->m_bPartialKept = false;
         EndItem(ITEM_DOWNLOADING, ITEM_DONE);
         GoOn();
         break;
     case DLM_ERROR: {
+        m_pItem->m_bPartialKept = p1 != 0;
         const TransferFailure failure = m_pThread ? m_pThread->GetLastFailure() : TransferFailure();
         CDownloadParentDlg* parent = Parent();
         if (parent && parent->OfferRetry(m_pItem, failure)) {
@@ -297,6 +299,7 @@ void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThre
         break;
     }
     case DLM_CANCELLED:
+        m_pItem->m_bPartialKept = p1 != 0;
         EndItem(ITEM_DOWNLOADING | ITEM_DONE, ITEM_CANCELLED);
         GoOn();
         break;
@@ -305,9 +308,17 @@ void CDownloadChildDlg::OnThreadMessage(int type, int p1, int p2, int, CBaseThre
 
 void CDownloadChildDlg::OnThreadEnded(CBaseThread*)
 {
-    // Stopped in the middle of a transfer.
-    if (m_pItem)
+    // Stopped in the middle of a transfer, which may have kept its bytes.
+    if (m_pItem) {
+        m_pItem->m_bPartialKept = true;
         EndItem(ITEM_DOWNLOADING | ITEM_DONE, ITEM_CANCELLED);
+    }
+    // The item of a given-up transfer has left the list: what the transfer
+    // kept of it goes too, now that its file is closed.
+    if (!m_strAbandonedName.empty()) {
+        CDownloadThread::RemovePartial(m_strFolder.c_str(), m_strAbandonedName.c_str());
+        m_strAbandonedName.clear();
+    }
     m_pThread = nullptr;
 }
 
@@ -336,13 +347,18 @@ void CDownloadChildDlg::StopThread()
 
 void CDownloadChildDlg::EndAtDeadline(const std::string& reason)
 {
-    if (m_pItem)
+    if (m_pItem) {
+        // Stopped now: its bytes stay for a later run.
+        m_pItem->m_bPartialKept = true;
         EndItem(ITEM_DOWNLOADING | ITEM_DONE, ITEM_CANCELLED, &reason);
+    }
     StopThread();
 }
 
 void CDownloadChildDlg::Abandon()
 {
+    if (m_pItem && m_pThread)
+        m_strAbandonedName = m_pItem->m_strFileName;
     m_pItem = nullptr;
     m_strClaim.clear();
     StopThread();

@@ -74,6 +74,10 @@ private:
     void ShowText(int id, const std::string& text, std::string& shown);
 
     std::string m_strClaim;         // the current item's file, as claimed
+    std::string m_strFolder;        // the download folder of the current item
+    // The file name of an item given up with the list while its transfer
+    // still ran: what the transfer keeps of it is removed once it ends.
+    std::string m_strAbandonedName;
     long long m_llTotal = 0;        // announced size; 0 or less: unknown
     long long m_llDone = 0;         // bytes received so far
     std::string m_strURL;           // what the panel is to show

@@ -163,8 +163,11 @@ void CDownloadThread::RemovePartial(const char* folder, const char* name)
     if (CTargetFile::Resolve(path, folder ? folder : "", CTargetFile::IsAbsolutePath(path), full,
                              namePos) != TransferFailure::NONE)
         return;
-    ::DeleteFileA(CTargetFile::PartialPath(full).c_str());
+    // The record before the bytes it names; then a new record that a
+    // crash may have kept from taking its place.
     ::DeleteFileA(CTargetFile::RecordPath(full).c_str());
+    ::DeleteFileA(CTargetFile::PartialPath(full).c_str());
+    ::DeleteFileA(CTargetFile::RecordTempPath(full).c_str());
 }
 
 bool CDownloadThread::IsSafeRelativeName(const std::string& name)
@@ -206,14 +209,16 @@ void CDownloadThread::Download(Request& request)
     CTransfer::Outcome outcome;
     TransferFailure failure;
     long long total = 0;
+    bool kept = false;
     {
-        // The file is closed (kept, moved or deleted) when this ends,
-        // before the receiver hears of the outcome.
+        // The file is closed (kept, moved or deleted) before the receiver
+        // hears of the outcome.
         Report report(*this);
         CTransfer transfer(*m_pWeb, *m_pOther, report, s_connectLimitMs, s_idleLimitMs);
         outcome = transfer.Run(owned->url, owned->path, owned->folder, owned->absoluteAllowed);
         failure = transfer.Failure();
         total = transfer.Total();
+        kept = transfer.CloseFile();
     }
 
     bool cancelled;
@@ -229,5 +234,5 @@ void CDownloadThread::Download(Request& request)
     if (outcome == CTransfer::COMPLETE)
         PostBytes(DLM_COMPLETE, total, false);
     else
-        PostToReceiver(cancelled ? DLM_CANCELLED : DLM_ERROR, 0, 0, 0);
+        PostToReceiver(cancelled ? DLM_CANCELLED : DLM_ERROR, kept ? 1 : 0, 0, 0);
 }

@@ -11,14 +11,16 @@ class CWinInetClient;
 
 // Messages of a download to its receiver. Byte counts below 2^31 travel in
 // p1 with p2 zero; larger ones carry their low 32 bits in p1 and their high
-// 32 bits in p2. An unknown size is p1 -1 (or 0), p2 0.
+// 32 bits in p2. An unknown size is p1 -1 (or 0), p2 0. DLM_ERROR and
+// DLM_CANCELLED carry in p1 whether the transfer left a partial file (with
+// its record) for a later one to go on from: 1 when it did, else 0.
 enum {
     DLM_COMPLETE = 101,     // total bytes written
     DLM_PROGRESS = 102,     // bytes written so far
     DLM_SIZE = 103,         // announced size; 0 or -1 when unknown
     CMD_DOWNLOAD = 104,     // the command: p3 points to a request
-    DLM_ERROR = 105,        // GetLastFailure tells why
-    DLM_CANCELLED = 106,
+    DLM_ERROR = 105,        // GetLastFailure tells why; p1: partial file kept
+    DLM_CANCELLED = 106,    // p1: partial file kept
 };
 
 // The worker that moves bytes: for each download command it fetches one
@@ -58,6 +60,8 @@ public:
 
     // The unfinished download of `name` in `folder` that a later download
     // of the same item goes on from; these remove it (with its record).
+    // Only a transfer that ended in DLM_ERROR or DLM_CANCELLED with p1 1
+    // (or was stopped) leaves one: removing it is a look at the disk.
     static std::string PartialPath(const std::string& target);
     static void RemovePartial(const char* folder, const char* name);
 

@@ -30,6 +30,9 @@ public:
     const TransferFailure& Failure() const { return m_failure; }
     // The bytes of the finished file.
     long long Total() const { return m_nTotal; }
+    // Closes the file once the run is over: moved into place, kept as a
+    // partial file with its record (true) for a later download, or deleted.
+    bool CloseFile() { return m_file.Close(); }
 
 private:
     class FileSink;

@@ -121,9 +121,10 @@ int CKestrinDoc::IndexOf(const URLItem* item) const
 
 void CKestrinDoc::RemovePartialOf(const URLItem* item)
 {
-    // Only a transfer of this run can have left one; the others cost no
-    // look at the disk, which matters when 100,000 rows go at once.
-    if (item->m_bTransferStarted)
+    // Only an item whose last transfer kept its bytes has any; the others
+    // (a completed item above all) cost no look at the disk, which under
+    // some systems reads the whole folder, and a batch filled it.
+    if (item->m_bPartialKept)
         CDownloadThread::RemovePartial(theApp.m_strCurrentDirectory.c_str(), item->m_strFileName.c_str());
 }
 

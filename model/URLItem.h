@@ -58,9 +58,10 @@ public:
     // The user chose m_strFileName (an absolute path) in the properties
     // dialog; a name derived from the URL must stay in the download folder.
     bool m_bPathChosen = false;
-    // A transfer of the item was started in this run, so a partial file of
-    // it may lie beside its target.
-    bool m_bTransferStarted = false;
+    // The item's last transfer ended with bytes kept beside its target (a
+    // partial file and its record) for a later one to go on from: only
+    // then is there anything to remove when the item leaves the list.
+    bool m_bPartialKept = false;
     // Why the last download failed, or that it was cancelled, in the user's
     // words (or, while the item waits for a retry, when it is tried again);
     // empty unless the item is in error, cancelled or waiting.

@@ -195,8 +195,10 @@ TEST_CASE("partial files of items that leave the list are removed; other files s
             REQUIRE(item != nullptr);
             CHECK_EQ(item->m_strFileName, folder + "\\" + name);
             REQUIRE(worker.Start(url, item->m_strFileName));
-            item->m_bTransferStarted = true;   // as a progress panel marks it
             CHECK_EQ(worker.Outcome(), static_cast<int>(DLM_ERROR));
+            // The worker says it kept the bytes; a progress panel marks the item so.
+            CHECK_EQ(worker.rec.messages.back().p1, 1);
+            item->m_bPartialKept = worker.rec.messages.back().p1 != 0;
         }
         worker.Finish();
         const std::string sub = dir.File(folder);

@@ -132,7 +132,16 @@ int CRowCommands::SelectFailedRows()
     if (!doc || !m_view.m_hWnd)
         return 0;
     CListCtrl list = List();
-    list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Only the rows selected now are cleared, and nothing is drawn until
+    // the new selection stands: clearing "every row" walks the whole
+    // list, which after a batch of thousands kept the window from
+    // answering for most of a second.
+    list.SetRedraw(false);
+    for (int row = list.GetNextSelected(-1); row >= 0; row = list.GetNextSelected(row))
+        list.SetItemState(row, 0, LVIS_SELECTED);
+    const int focused = ListView_GetNextItem(list.m_hWnd, -1, LVNI_FOCUSED);
+    if (focused >= 0)
+        list.SetItemState(focused, 0, LVIS_FOCUSED);
     int first = -1, count = 0;
     for (int row = 0; row < doc->GetItemCount(); ++row) {
         if (!(doc->GetItem(row)->m_state & ITEM_ERROR))
@@ -142,6 +151,7 @@ int CRowCommands::SelectFailedRows()
             first = row;
         ++count;
     }
+    list.SetRedraw(true);
     if (first >= 0) {
         list.SetItemState(first, LVIS_FOCUSED, LVIS_FOCUSED);
         list.EnsureVisible(first);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: servers.sh start|stop DIR
-# Starts (or stops) the tests' HTTP, FTP and TLS servers on 127.0.0.1.
-# Their ports go to DIR/http.port, DIR/ftp.port and DIR/https-*.port; the
+# Starts (or stops) the tests' HTTP, FTP and TLS servers on 127.0.0.1, and
+# a port that never answers a connection. Their ports go to DIR/http.port,
+# DIR/ftp.port, DIR/https-*.port and DIR/unanswered.port; the
 # FTP root is DIR/ftp, the TLS certificates are in DIR/tls.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -10,7 +11,7 @@ dir="$2"
 python=/usr/bin/python3
 
 stop() {
-  for name in http ftp https; do
+  for name in http ftp https unanswered; do
     if [ -f "$dir/$name.pid" ]; then
       kill "$(cat "$dir/$name.pid")" 2>/dev/null || true
       rm -f "$dir/$name.pid" "$dir/$name.port" "$dir/$name"-*.port
@@ -40,8 +41,10 @@ PY
   echo $! > "$dir/http.pid"
   nohup "$python" "$here/ftp_server.py" "$dir/ftp" "$dir/ftp.port" "$dir/ftp.log" >/dev/null 2>&1 &
   echo $! > "$dir/ftp.pid"
+  nohup "$python" "$here/unanswered_server.py" "$dir/unanswered.port" >/dev/null 2>&1 &
+  echo $! > "$dir/unanswered.pid"
   for _ in $(seq 1 100); do
-    [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && [ -s "$dir/https-good.port" ] && exit 0
+    [ -s "$dir/http.port" ] && [ -s "$dir/ftp.port" ] && [ -s "$dir/https-good.port" ] && [ -s "$dir/unanswered.port" ] && exit 0
     sleep 0.1
   done
   echo "servers.sh: the test servers did not start" >&2
