@@ -7,10 +7,9 @@
 // for a loaded machine), and no server may see a request once the close
 // has been asked for.
 #include <windows.h>
-#include <wininet.h>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
+#include "BatchUtil.h"
 #include "Test.h"
 #include "EngineUtil.h"
 #include "KestrinProcess.h"
@@ -23,28 +22,6 @@ namespace {
 
 // How long a close may take here before the case fails.
 constexpr DWORD kExitBoundMs = 8000;
-
-std::string BatchUrl(const std::string& path)
-{
-    return "http://127.0.0.1:" + std::to_string(ServerPort("batch")) + path;
-}
-
-// How many requests the counting server has had; -1 when it did not answer.
-int BatchTotal()
-{
-    HINTERNET root = ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    HINTERNET url = ::InternetOpenUrlA(root, BatchUrl("/total").c_str(), nullptr, 0,
-                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
-    char buf[32] = "";
-    DWORD n = 0;
-    if (url)
-        ::InternetReadFile(url, buf, sizeof buf - 1, &n);
-    buf[n] = '\0';
-    if (url)
-        ::InternetCloseHandle(url);
-    ::InternetCloseHandle(root);
-    return url ? std::atoi(buf) : -1;
-}
 
 struct StallCase {
     const char* what;
@@ -138,12 +115,12 @@ TEST_CASE("closing while every transfer waits on a server ends the program at on
         std::vector<std::string> urls = c.stalled;
         for (int i = 0; i < 3; ++i)
             urls.push_back(BatchUrl("/file/100/" + u + "/" + std::to_string(&c - cases) + "-" + std::to_string(i)));
-        const int totalBefore = BatchTotal();
+        const int totalBefore = BatchServerTotal();
         int totalAtClose = -1;
         std::vector<int> countsAtClose;
         DWORD took = 0;
         const bool ended = CloseDuringBatch(dir, "case" + std::to_string(&c - cases), urls, c.reached, [&] {
-            totalAtClose = BatchTotal();
+            totalAtClose = BatchServerTotal();
             for (const std::string& p : c.counted)
                 countsAtClose.push_back(HttpRequestCount(p));
         }, took);
@@ -152,7 +129,7 @@ TEST_CASE("closing while every transfer waits on a server ends the program at on
         CHECK(totalAtClose >= 0);
         if (c.holding)
             CHECK_EQ(totalAtClose, totalBefore);
-        CHECK_EQ(BatchTotal(), totalAtClose);
+        CHECK_EQ(BatchServerTotal(), totalAtClose);
         for (size_t i = 0; i < c.counted.size(); ++i)
             CHECK_EQ(HttpRequestCount(c.counted[i]), countsAtClose[i]);
     }
@@ -171,17 +148,17 @@ TEST_CASE("closing a batch of 10,000 items as it begins or in its middle ends th
         std::vector<std::string> urls;
         for (int i = 0; i < 10000; ++i)
             urls.push_back(BatchUrl("/file/2000/" + u + "/" + std::to_string(i) + ".bin"));
-        const int before = BatchTotal();
+        const int before = BatchServerTotal();
         REQUIRE(before >= 0);
         int totalAtClose = -1;
         DWORD took = 0;
         const bool ended = CloseDuringBatch(dir, "big" + std::to_string(moment), urls,
-                                            [&] { return BatchTotal() - before >= moment; },
-                                            [&] { totalAtClose = BatchTotal(); }, took);
+                                            [&] { return BatchServerTotal() - before >= moment; },
+                                            [&] { totalAtClose = BatchServerTotal(); }, took);
         std::printf("  closed after %d of 10000 items in %lu ms\n", totalAtClose - before, took);
         CHECK(ended);
         // The two transfers may have sent their requests just before the
         // close, which the count above cannot have seen yet; nothing more.
-        CHECK(BatchTotal() - totalAtClose <= 2);
+        CHECK(BatchServerTotal() - totalAtClose <= 2);
     }
 }
