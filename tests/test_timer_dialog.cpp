@@ -16,50 +16,6 @@ using namespace test;
 
 namespace {
 
-std::function<void(HWND)> g_act;
-HWND g_settingsDlg = nullptr;
-
-BOOL CALLBACK FindSettings(HWND hwnd, LPARAM)
-{
-    char cls[16] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (::lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hwnd, IDC_ENTRY_LIST)) {
-        g_settingsDlg = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK ActTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    g_settingsDlg = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindSettings, 0);
-    if (!g_settingsDlg)
-        return;
-    ::KillTimer(nullptr, id);
-    HWND dlg = g_settingsDlg;
-    g_act(dlg);
-    // Whatever the test left open is cancelled.
-    if (::IsWindow(dlg))
-        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
-
-// Runs the dialog on `schedule`; `act` works it and presses a button.
-INT_PTR RunSettings(TimerSchedule& schedule, std::function<void(HWND)> act)
-{
-    g_act = std::move(act);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ActTimer);
-    CTimerSettingDlg dlg(&schedule);
-    const INT_PTR result = dlg.DoModal();
-    ::KillTimer(nullptr, timer);
-    return result;
-}
-
-void Click(HWND dlg, int id)
-{
-    ::SendMessageA(::GetDlgItem(dlg, id), BM_CLICK, 0, 0);
-}
-
 bool Checked(HWND dlg, int id)
 {
     return ::IsDlgButtonChecked(dlg, id) == BST_CHECKED;
@@ -154,7 +110,7 @@ TEST_CASE("timer settings: opens with the stored values and the saved entry foun
     bool startSet = false, startNow = true, endSet = true, endNone = false, hangUp = false;
     bool startEnabled = false, endEnabled = true;
     int selected = -1;
-    const INT_PTR result = RunSettings(schedule, [&](HWND dlg) {
+    const INT_PTR result = RunTimerSettings(schedule, [&](HWND dlg) {
         items = ListItems(dlg);
         selected = Selected(dlg);
         startHour = Text(dlg, IDC_START_HOUR);
@@ -214,7 +170,7 @@ TEST_CASE("timer settings: the saved entry when it is missing, empty, or the pho
         int selected = -1;
         size_t count = 0;
         std::string first;
-        RunSettings(schedule, [&](HWND dlg) {
+        RunTimerSettings(schedule, [&](HWND dlg) {
             selected = Selected(dlg);
             count = ListItems(dlg).size();
             first = ListItems(dlg)[0];
@@ -245,7 +201,7 @@ TEST_CASE("timer settings: the radio buttons enable and disable their time field
     std::vector<bool> startOn, endOn;
     std::string keptHour, keptMinute;
     TimerSchedule schedule;
-    RunSettings(schedule, [&](HWND dlg) {
+    RunTimerSettings(schedule, [&](HWND dlg) {
         ::SetDlgItemTextA(dlg, IDC_START_HOUR, "11");
         for (const Step& step : steps) {
             Click(dlg, step.click);
@@ -304,7 +260,7 @@ TEST_CASE("timer settings: a bad field keeps the dialog open with the range mess
         MessageBoxWatcher boxes;
         bool openAfterOK = false;
         HWND focus = nullptr, failing = nullptr;
-        const INT_PTR result = RunSettings(schedule, [&](HWND dlg) {
+        const INT_PTR result = RunTimerSettings(schedule, [&](HWND dlg) {
             if (row.startNow)
                 Click(dlg, IDC_START_NOW);
             Select(dlg, 1);
@@ -340,7 +296,7 @@ TEST_CASE("timer settings: OK writes the schedule and the settings for every cho
                     const TimerSettings stored{2, 0, 5, 0, true, true, true, "Home"};
                     SetSettings(stored);
                     TimerSchedule schedule;
-                    const INT_PTR result = RunSettings(schedule, [&](HWND dlg) {
+                    const INT_PTR result = RunTimerSettings(schedule, [&](HWND dlg) {
                         ::SetDlgItemTextA(dlg, IDC_START_HOUR, "7");
                         ::SetDlgItemTextA(dlg, IDC_START_MINUTE, "15");
                         ::SetDlgItemTextA(dlg, IDC_END_HOUR, " 23 ");
@@ -385,7 +341,7 @@ TEST_CASE("timer settings: a phone book of more than 20 entries is listed in ful
     TimerSchedule schedule;
     std::vector<std::string> items;
     int selected = -1;
-    RunSettings(schedule, [&](HWND dlg) {
+    RunTimerSettings(schedule, [&](HWND dlg) {
         items = ListItems(dlg);
         selected = Selected(dlg);
         Select(dlg, 3);

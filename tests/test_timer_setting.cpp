@@ -2,6 +2,7 @@
 // the week, what the machine does after the run, and the retries; what
 // they start from, what they refuse, and what OK writes.
 #include <functional>
+#include "DialogUtil.h"
 #include "Test.h"
 #include "FakeDialService.h"
 #include "TestUtil.h"
@@ -13,49 +14,6 @@
 using namespace test;
 
 namespace {
-
-std::function<void(HWND)> g_act;
-HWND g_found = nullptr;
-
-BOOL CALLBACK FindSettings(HWND hwnd, LPARAM)
-{
-    char cls[16] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (::lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hwnd, IDC_REPEAT)) {
-        g_found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK ActTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    g_found = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindSettings, 0);
-    if (!g_found)
-        return;
-    ::KillTimer(nullptr, id);
-    HWND dlg = g_found;
-    g_act(dlg);
-    if (::IsWindow(dlg))
-        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
-
-// Runs the dialog on `schedule`; `act` works it and presses a button.
-INT_PTR RunSettings(TimerSchedule& schedule, std::function<void(HWND)> act)
-{
-    g_act = std::move(act);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ActTimer);
-    CTimerSettingDlg dlg(&schedule);
-    const INT_PTR result = dlg.DoModal();
-    ::KillTimer(nullptr, timer);
-    return result;
-}
-
-void Click(HWND dlg, int id)
-{
-    ::SendMessageA(::GetDlgItem(dlg, id), BM_CLICK, 0, 0);
-}
 
 void PressOK(HWND dlg)
 {
@@ -107,13 +65,6 @@ void SelectAfterRun(HWND dlg, AfterRunAction action)
     ::SendDlgItemMessageA(dlg, IDC_AFTER_RUN, CB_SETCURSEL, static_cast<int>(action), 0);
 }
 
-std::string Text(HWND dlg, int id)
-{
-    char text[256] = "";
-    ::GetDlgItemTextA(dlg, id, text, sizeof text);
-    return text;
-}
-
 // The settings of a first start, then the ones a test names.
 void FreshSettings()
 {
@@ -150,7 +101,7 @@ TEST_CASE("timer settings: repeat, days, after-run and retries open with the sto
         g_settings.m_nRetryCount = row.retries;
         TimerSchedule schedule;
         bool seen = false;
-        RunSettings(schedule, [&](HWND dlg) {
+        RunTimerSettings(schedule, [&](HWND dlg) {
             seen = true;
             CHECK_EQ(Checked(dlg, IDC_REPEAT), row.repeat);
             CHECK_EQ(DaysShown(dlg), static_cast<unsigned>(row.days));
@@ -176,7 +127,7 @@ TEST_CASE("timer settings: turning the repeat on with no day chosen chooses ever
     FreshSettings();
     g_settings.m_nTimerRepeatDays = 0x04;
     TimerSchedule schedule;
-    RunSettings(schedule, [&](HWND dlg) {
+    RunTimerSettings(schedule, [&](HWND dlg) {
         Click(dlg, IDC_REPEAT);
         CHECK(Checked(dlg, IDC_REPEAT));
         CHECK_EQ(DaysShown(dlg), 0x04u);          // a day was chosen: kept
@@ -225,7 +176,7 @@ TEST_CASE("timer settings: a repeat without a day, or one that cannot come back,
         TimerSchedule schedule;
         bool stayedOpen = false;
         HWND focus = nullptr, expected = nullptr;
-        const INT_PTR result = RunSettings(schedule, [&](HWND dlg) {
+        const INT_PTR result = RunTimerSettings(schedule, [&](HWND dlg) {
             Click(dlg, IDC_START_SET);
             Click(dlg, IDC_REPEAT);
             SetDays(dlg, row.days);
@@ -273,7 +224,7 @@ TEST_CASE("timer settings: OK writes the repeat, the days, the after-run choice 
         Context context(row.name);
         FreshSettings();
         TimerSchedule schedule;
-        const INT_PTR result = RunSettings(schedule, [&](HWND dlg) {
+        const INT_PTR result = RunTimerSettings(schedule, [&](HWND dlg) {
             Click(dlg, IDC_START_SET);
             if (row.repeat)
                 Click(dlg, IDC_REPEAT);

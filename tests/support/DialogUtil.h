@@ -1,7 +1,10 @@
 #pragma once
 // Reading and working a dialog's controls from the test's own thread.
 #include <windows.h>
+#include <functional>
 #include <string>
+
+struct TimerSchedule;
 
 namespace test {
 
@@ -9,5 +12,12 @@ namespace test {
 std::string Text(HWND dlg, int id);
 // Presses button `id` of `dlg` as its click would, before returning.
 void Press(HWND dlg, int id);
+// Clicks button `id` of `dlg` (check boxes and radio buttons included).
+void Click(HWND dlg, int id);
+
+// Runs the timer settings dialog modally on `schedule`; once it shows,
+// `act` works it and presses a button. A dialog `act` left open is
+// cancelled. The dialog's result.
+INT_PTR RunTimerSettings(TimerSchedule& schedule, std::function<void(HWND)> act);
 
 } // namespace test
