@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include "CountdownUtil.h"
+#include "DialogUtil.h"
+#include "RunSession.h"
 #include "Test.h"
 #include "EngineUtil.h"
 #include "FakeClock.h"
@@ -28,45 +30,6 @@ using namespace test;
 using Session = CountdownSession;
 
 namespace {
-
-std::function<void(HWND)> g_act;
-
-BOOL CALLBACK FindSettings(HWND hwnd, LPARAM lp)
-{
-    char cls[16] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (::lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hwnd, IDC_ENTRY_LIST)) {
-        *reinterpret_cast<HWND*>(lp) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK ActTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dlg = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindSettings, reinterpret_cast<LPARAM>(&dlg));
-    if (!dlg)
-        return;
-    ::KillTimer(nullptr, id);
-    g_act(dlg);
-    if (::IsWindow(dlg))
-        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
-
-// Chooses command 32774 and works the dialog with `act`.
-void TimerSettingsCommand(std::function<void(HWND)> act)
-{
-    g_act = std::move(act);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ActTimer);
-    Command(ID_TIMER_SETTINGS);
-    ::KillTimer(nullptr, timer);
-}
-
-void Click(HWND dlg, int id)
-{
-    ::SendMessageA(::GetDlgItem(dlg, id), BM_CLICK, 0, 0);
-}
 
 void SetCheck(HWND dlg, int id, bool on)
 {

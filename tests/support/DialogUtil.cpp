@@ -52,10 +52,15 @@ void CALLBACK ActTimer(HWND, UINT, UINT_PTR id, DWORD)
 
 } // namespace
 
-INT_PTR RunTimerSettings(TimerSchedule& schedule, std::function<void(HWND)> act)
+UINT_PTR WhenTimerSettingsShow(std::function<void(HWND)> act)
 {
     g_act = std::move(act);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ActTimer);
+    return ::SetTimer(nullptr, 0, 50, ActTimer);
+}
+
+INT_PTR RunTimerSettings(TimerSchedule& schedule, std::function<void(HWND)> act)
+{
+    const UINT_PTR timer = WhenTimerSettingsShow(std::move(act));
     CTimerSettingDlg dlg(&schedule);
     const INT_PTR result = dlg.DoModal();
     ::KillTimer(nullptr, timer);

@@ -15,6 +15,10 @@ void Press(HWND dlg, int id);
 // Clicks button `id` of `dlg` (check boxes and radio buttons included).
 void Click(HWND dlg, int id);
 
+// Once the timer settings dialog shows on this thread, `act` works it and
+// presses a button; a dialog `act` left open is cancelled. Called before
+// what opens the dialog; the timer it returns is killed once it closed.
+UINT_PTR WhenTimerSettingsShow(std::function<void(HWND)> act);
 // Runs the timer settings dialog modally on `schedule`; once it shows,
 // `act` works it and presses a button. A dialog `act` left open is
 // cancelled. The dialog's result.

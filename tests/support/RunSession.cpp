@@ -1,4 +1,5 @@
 #include "RunSession.h"
+#include "DialogUtil.h"
 #include "EngineUtil.h"
 #include "app/MainFrame.h"
 #include "app/resource.h"
@@ -115,39 +116,9 @@ std::string DlgText(HWND dlg, int id)
     return text;
 }
 
-namespace {
-
-std::function<void(HWND)> g_act;
-
-BOOL CALLBACK FindSettings(HWND hwnd, LPARAM lp)
-{
-    char cls[16] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (::lstrcmpA(cls, "#32770") == 0 && ::GetDlgItem(hwnd, IDC_ENTRY_LIST)) {
-        *reinterpret_cast<HWND*>(lp) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CALLBACK ActTimer(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dlg = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindSettings, reinterpret_cast<LPARAM>(&dlg));
-    if (!dlg)
-        return;
-    ::KillTimer(nullptr, id);
-    g_act(dlg);
-    if (::IsWindow(dlg))
-        ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
-
-} // namespace
-
 void TimerSettingsCommand(std::function<void(HWND)> act)
 {
-    g_act = std::move(act);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ActTimer);
+    const UINT_PTR timer = WhenTimerSettingsShow(std::move(act));
     Command(ID_TIMER_SETTINGS);
     ::KillTimer(nullptr, timer);
 }
