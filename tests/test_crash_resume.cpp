@@ -19,14 +19,6 @@ using namespace test;
 
 namespace {
 
-long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // What a crash left beside `target`: the length its record vouches for
 // (0 when there is no usable record), and the partial file's size.
 long long RecordedLength(const std::string& target, const std::string& url)

@@ -55,14 +55,6 @@ bool ReadRecord(const std::string& target, const std::string& url, std::string& 
     return read && CTargetFile::ParseRecord(std::string(buf, n), url, validator, length);
 }
 
-long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 } // namespace
 
 TEST_CASE("a transfer that ends without its file says whether it kept its bytes for a later one")

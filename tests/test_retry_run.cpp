@@ -70,14 +70,6 @@ bool FileIs(const RunSession& session, int row, size_t size)
     return ReadFileBytes(session.dir.File(Item(row)->m_strFileName), bytes) && bytes == Pattern(size);
 }
 
-long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 } // namespace
 
 TEST_CASE("retries: a 503 twice then 200 completes; after a cut-off body the retries ask for the rest")

@@ -271,6 +271,14 @@ bool FileExists(const std::string& path)
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+long long FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 } // namespace test
 
 namespace test {

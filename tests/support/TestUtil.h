@@ -78,6 +78,8 @@ void SelectRows(const std::vector<int>& rows);
 bool WriteFileBytes(const std::string& path, const std::string& data);
 bool ReadFileBytes(const std::string& path, std::string& data);
 bool FileExists(const std::string& path);
+// A file's size in bytes; -1 when there is no such file.
+long long FileSize(const std::string& path);
 
 // Whether every heap of this process is intact.
 bool HeapsValid();
