@@ -29,7 +29,7 @@ for id in $(seq 0 $((lanes - 1))); do
   (source "$root/scripts/wine-prefix.sh" "$prefix") &
 done
 wait
-spec="$build/test-lanes.json"
+lanes_file="$build/test-lanes.json"
 {
   printf '{"version": {"major": 1, "minor": 0}, "local": [{"lanes": ['
   for id in $(seq 0 $((lanes - 1))); do
@@ -37,7 +37,7 @@ spec="$build/test-lanes.json"
     printf '{"id": "%s", "slots": 1}' "$id"
   done
   printf ']}]}\n'
-} > "$spec"
+} > "$lanes_file"
 
 # Lane 0 uses xvfb-run's display; every other lane gets an Xvfb of its own.
 displays=()
@@ -54,4 +54,4 @@ done
 
 cd "$build"
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest --output-on-failure --timeout 300 -j"$lanes" --resource-spec-file "$spec" "$@"
+  ctest --output-on-failure --timeout 300 -j"$lanes" --resource-spec-file "$lanes_file" "$@"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "CountdownUtil.h"
+#include "RunSession.h"
 #include "Test.h"
 #include "EngineUtil.h"
 #include "FakeClock.h"
@@ -60,21 +61,21 @@ TEST_CASE("countdown: the opening follows the schedule; times, entry and state a
         size_t hangUps;
         const char* shot;
     } rows[] = {
-        {"start set, no entry", Schedule(At(9, 5), TimeOfDay::Unset, "", 0), None, false, true,
+        {"start set, no entry", MakeSchedule(Minute(9, 5), TimeOfDay::Unset, "", 0), None, false, true,
          TimerState::WaitDownload, 0, 0, nullptr},
-        {"start set, an entry", Schedule(At(9, 5), At(17, 30), "Office", 1), None, false, true,
+        {"start set, an entry", MakeSchedule(Minute(9, 5), Minute(17, 30), "Office", 1), None, false, true,
          TimerState::WaitDial, 0, 0, "countdown-waiting"},
-        {"start now, an entry", Schedule(TimeOfDay::Unset, At(5, 0), "Office", 1), None, false, true,
+        {"start now, an entry", MakeSchedule(TimeOfDay::Unset, Minute(5, 0), "Office", 1), None, false, true,
          TimerState::Dialing, 1, 0, "dialing"},
-        {"start now, no entry", Schedule(TimeOfDay::Unset, At(5, 0), "", 1), Slow, false, true,
+        {"start now, no entry", MakeSchedule(TimeOfDay::Unset, Minute(5, 0), "", 1), Slow, false, true,
          TimerState::Downloading, 0, 0, "countdown-downloading"},
-        {"start now, an entry while a connection is up", Schedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 0),
+        {"start now, an entry while a connection is up", MakeSchedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 0),
          Slow, true, true, TimerState::Downloading, 0, 0, nullptr},
-        {"nothing to download, hang up when done", Schedule(TimeOfDay::Unset, At(5, 0), "", 1), None, true, false,
+        {"nothing to download, hang up when done", MakeSchedule(TimeOfDay::Unset, Minute(5, 0), "", 1), None, true, false,
          TimerState::Idle, 0, 1, nullptr},
-        {"nothing to download, no end time", Schedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 0), None, true,
+        {"nothing to download, no end time", MakeSchedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 0), None, true,
          false, TimerState::Idle, 0, 0, nullptr},
-        {"nothing to download, an end time", Schedule(TimeOfDay::Unset, At(5, 0), "", 0), None, false, true,
+        {"nothing to download, an end time", MakeSchedule(TimeOfDay::Unset, Minute(5, 0), "", 0), None, false, true,
          TimerState::WaitHangUp, 0, 0, nullptr},
     };
     for (const auto& row : rows) {
@@ -142,7 +143,7 @@ TEST_CASE("countdown: the start is due from its minute up to 29 minutes later, a
             session.fake.m_dialled.clear();
             session.fake.m_hungUp.clear();
             session.clock.SetTime(row.startHour == 0 ? 23 : 8, 0);
-            REQUIRE(TimerDlgList::Start(Doc(), Schedule(At(row.startHour, row.startMinute), TimeOfDay::Unset, entry, 0)));
+            REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(Minute(row.startHour, row.startMinute), TimeOfDay::Unset, entry, 0)));
             const TimerState waiting = *entry ? TimerState::WaitDial : TimerState::WaitDownload;
             CHECK(Timer()->GetState() == waiting);
             session.clock.SetTime(row.nowHour, row.nowMinute);
@@ -184,7 +185,7 @@ TEST_CASE("countdown: an end time earlier than the start is reached the next day
     session.AddQuick(2);
     HRASCONN conn = session.fake.AddForeignConnection();
     session.clock.SetTime(21, 59);
-    REQUIRE(TimerDlgList::Start(Doc(), Schedule(At(22, 0), At(1, 0), "", 0)));
+    REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(Minute(22, 0), Minute(1, 0), "", 0)));
     Tick();
     CHECK(Timer()->GetState() == TimerState::WaitDownload);
     session.clock.SetTime(22, 0);

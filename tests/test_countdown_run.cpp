@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "CountdownUtil.h"
+#include "RunSession.h"
 #include "Test.h"
 #include "EngineUtil.h"
 #include "FakeClock.h"
@@ -46,7 +47,7 @@ TEST_CASE("countdown: the end time is not watched while dialling; reached during
         session.AddSlow(3000);
         session.fake.m_calls.push_back({0, {{RASCS_Connected, 0}}});
         // The end time is now: due at every tick while the call is set up.
-        REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, At(21, 7), "Office", 0)));
+        REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, Minute(21, 7), "Office", 0)));
         CHECK(Timer()->GetState() == TimerState::Dialing);
         Tick();
         Tick();
@@ -92,7 +93,7 @@ TEST_CASE("countdown: a call that fails or is cancelled still starts the downloa
         REQUIRE(session.ok);
         session.AddQuick();
         session.fake.m_calls.push_back(row.call);
-        REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
+        REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
         CHECK(Timer()->GetState() == TimerState::Dialing);
         session.fake.PlayAll();
         Pump(100);
@@ -119,16 +120,16 @@ TEST_CASE("countdown: the end of the batch, by hang-up flag and end time")
         bool hangsUp;
     } rows[] = {
         {"hang up when done", 1, TimeOfDay::Unset, true, true},
-        {"hang up when done, an end time too", 1, At(5, 0), true, true},
+        {"hang up when done, an end time too", 1, Minute(5, 0), true, true},
         {"no end time, no hang-up", 0, TimeOfDay::Unset, true, false},
-        {"an end time, no hang-up", 0, At(5, 0), false, false},
+        {"an end time, no hang-up", 0, Minute(5, 0), false, false},
     };
     for (const auto& row : rows) {
         Session session;
         REQUIRE(session.ok);
         session.AddQuick(3);
         session.fake.AddForeignConnection();
-        REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, row.end, "", row.hangUp)));
+        REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, row.end, "", row.hangUp)));
         CHECK(Timer()->GetState() == TimerState::Downloading);
         CHECK(WaitBatchEnd());
         Pump(200);
@@ -151,7 +152,7 @@ TEST_CASE("countdown: a batch started from the menu while the window waits")
         REQUIRE(session.ok);
         session.AddQuick(2);
         session.fake.AddForeignConnection();
-        REQUIRE(TimerDlgList::Start(Doc(), Schedule(At(3, 0), At(5, 0), "", row.hangUp)));
+        REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(Minute(3, 0), Minute(5, 0), "", row.hangUp)));
         CHECK(Timer()->GetState() == TimerState::WaitDownload);
         Command(ID_BATCH_DOWNLOAD);
         CHECK(Timer()->GetState() == TimerState::Downloading);
@@ -176,14 +177,14 @@ TEST_CASE("countdown: the check box follows the user during the run")
         bool closes;
     } rows[] = {
         {1, TimeOfDay::Unset, false, true},     // cleared: closes, no hang-up
-        {0, At(5, 0), true, true},              // set: hangs up and closes
+        {0, Minute(5, 0), true, true},              // set: hangs up and closes
     };
     for (const auto& row : rows) {
         Session session;
         REQUIRE(session.ok);
         session.AddSlow(1500);
         session.fake.AddForeignConnection();
-        REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, row.end, "", row.hangUp)));
+        REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, row.end, "", row.hangUp)));
         ::SendMessageA(::GetDlgItem(TimerWnd(), IDC_HANG_UP_WHEN_DONE), BM_CLICK, 0, 0);
         CHECK_EQ(Timer()->GetHangUpWhenDone(), row.hangUp == 0);
         CHECK(WaitBatchEnd());
@@ -199,7 +200,7 @@ TEST_CASE("countdown: closing the window neither hangs up, nor stops the batch, 
     REQUIRE(session.ok);
     session.AddSlow(1500);
     session.fake.AddForeignConnection();
-    REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, At(21, 7), "", 1)));
+    REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, Minute(21, 7), "", 1)));
     CHECK(Timer()->GetState() == TimerState::Downloading);
     ::SendMessageA(TimerWnd(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     CHECK_EQ(TimerDlgList::GetCount(), 0);
@@ -212,7 +213,7 @@ TEST_CASE("countdown: closing the window neither hangs up, nor stops the batch, 
     // A call still being set up goes on alone; its outcome reaches no one.
     session.fake.m_active.clear();
     session.fake.m_calls.push_back({0, {{RASCS_Connected, 0}}});
-    REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
+    REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
     CHECK(Timer()->GetState() == TimerState::Dialing);
     ::SendMessageA(TimerWnd(), WM_CLOSE, 0, 0);
     CHECK_EQ(TimerDlgList::GetCount(), 0);
@@ -227,7 +228,7 @@ TEST_CASE("countdown: closing the program while the window waits takes the windo
 {
     Session session;
     REQUIRE(session.ok);
-    REQUIRE(TimerDlgList::Start(Doc(), Schedule(At(3, 0), TimeOfDay::Unset, "Office", 1)));
+    REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(Minute(3, 0), TimeOfDay::Unset, "Office", 1)));
     CloseApp();
     CHECK(AfxGetMainWndHandle() == nullptr);
     CHECK_EQ(TimerDlgList::GetCount(), 0);

@@ -3,6 +3,7 @@
 // a window too small for its bars.
 #include <windows.h>
 #include <commctrl.h>
+#include "AppUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
 #include "UiUtil.h"
@@ -18,8 +19,6 @@ using namespace test;
 
 namespace {
 
-CMainFrame* Frame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
-CKestrinDoc* Doc() { return CKestrinDoc::GetDoc(); }
 HWND List() { return Doc()->GetListView()->m_hWnd; }
 
 void FourItems()
@@ -29,28 +28,7 @@ void FourItems()
         Doc()->AddURL(url);
 }
 
-struct Session {
-    Session()
-    {
-        ResetRegistry();
-        ::SetCurrentDirectoryA(dir.Path().c_str());
-        WriteRegString("Settings", "CurrentDirectory", dir.Path());
-        ok = StartApp();
-        if (ok) {
-            Frame()->SetWindowPos(nullptr, 40, 40, 800, 420, SWP_NOZORDER);
-            Pump(100);
-            Activate(Frame()->m_hWnd, List());
-        }
-    }
-    ~Session()
-    {
-        if (AfxGetMainWndHandle())
-            CloseApp();
-        ::SetCurrentDirectoryA("C:\\");
-    }
-    TempDir dir;
-    bool ok = false;
-};
+using Session = ListSession;
 
 } // namespace
 

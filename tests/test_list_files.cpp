@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include "AppUtil.h"
+#include "DocUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
 #include "app/KestrinApp.h"
@@ -52,24 +53,7 @@ void DropFile(const std::string& path)
 // through the view's drop target as the system calls it.
 void DropURLText(const std::string& text)
 {
-    auto* source = new COleDataSource;
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(::GlobalLock(block), text.c_str(), text.size() + 1);
-    ::GlobalUnlock(block);
-    const CLIPFORMAT cf = ClipFormats::UniformResourceLocator;
-    FORMATETC format = {cf, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    source->CacheGlobalData(cf, block, &format);
-    CKestrinView* view = CKestrinDoc::GetDoc()->GetListView();
-    IDropTarget* target = view->GetDropTarget();
-    const RECT rc = view->GetWindowRect();
-    const POINTL where = {rc.left + 20, rc.top + 40};
-    DWORD effect = DROPEFFECT_COPY;
-    target->DragEnter(source, MK_LBUTTON, where, &effect);
-    effect = DROPEFFECT_COPY;
-    target->DragOver(MK_LBUTTON | MK_CONTROL, where, &effect);
-    effect = DROPEFFECT_COPY;
-    target->Drop(source, 0, where, &effect);
-    source->Release();
+    DropOnList(ClipFormats::UniformResourceLocator, std::string(text.c_str(), text.size() + 1));
 }
 
 bool HasControlByte(const std::string& s)

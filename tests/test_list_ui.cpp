@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <algorithm>
+#include "AppUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
 #include "UiUtil.h"
@@ -19,8 +20,6 @@ using namespace test;
 
 namespace {
 
-CMainFrame* Frame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
-CKestrinDoc* Doc() { return CKestrinDoc::GetDoc(); }
 CKestrinView* View() { return Doc()->GetListView(); }
 HWND List() { return View()->m_hWnd; }
 
@@ -105,28 +104,7 @@ void FourItems()
     Doc()->GetItem(2)->SetState(ITEM_CANCELLED);
 }
 
-struct Session {
-    Session()
-    {
-        ResetRegistry();
-        ::SetCurrentDirectoryA(dir.Path().c_str());
-        WriteRegString("Settings", "CurrentDirectory", dir.Path());
-        ok = StartApp();
-        if (ok) {
-            Frame()->SetWindowPos(nullptr, 40, 40, 800, 420, SWP_NOZORDER);
-            Pump(100);
-            Activate(Frame()->m_hWnd, List());
-        }
-    }
-    ~Session()
-    {
-        if (AfxGetMainWndHandle())
-            CloseApp();
-        ::SetCurrentDirectoryA("C:\\");
-    }
-    TempDir dir;
-    bool ok = false;
-};
+using Session = ListSession;
 
 } // namespace
 

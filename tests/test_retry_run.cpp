@@ -76,7 +76,7 @@ TEST_CASE("retries: a 503 twice then 200 completes; after a cut-off body the ret
 {
     struct {
         const char* name;
-        const char* spec;
+        const char* steps;
         std::vector<int> pauses;        // seconds each wait shows
         const char* log;                // the server's answers and Range headers
     } rows[] = {
@@ -88,7 +88,7 @@ TEST_CASE("retries: a 503 twice then 200 completes; after a cut-off body the ret
         Context context(row.name);
         RunSession session;
         REQUIRE(session.ok);
-        const std::string path = std::string("/flaky/20000/") + row.spec + "/f.bin" + Unique();
+        const std::string path = std::string("/flaky/20000/") + row.steps + "/f.bin" + Unique();
         const int r = AddHttp(path);
         REQUIRE(r == 0);
         Command(ID_BATCH_DOWNLOAD);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include "DocUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
 #include "app/KestrinApp.h"
@@ -24,14 +25,6 @@ namespace {
 std::string Url(int n)
 {
     return "http://h/d" + std::to_string(n / 100) + "/f" + std::to_string(n) + ".bin";
-}
-
-std::vector<std::string> Urls(const CKestrinDoc& doc)
-{
-    std::vector<std::string> urls;
-    for (int i = 0; i < doc.GetItemCount(); ++i)
-        urls.push_back(doc.GetItem(i)->m_strURL);
-    return urls;
 }
 
 CKestrinDoc* Doc() { return CKestrinDoc::GetDoc(); }

@@ -165,7 +165,7 @@ TEST_CASE("without dial-up on the system: only \"ダイヤルしない\" is offe
 
     // An entry saved on another system: the call cannot be made, the
     // downloads run all the same.
-    REQUIRE(TimerDlgList::Start(Doc(), Schedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
+    REQUIRE(TimerDlgList::Start(Doc(), MakeSchedule(TimeOfDay::Unset, TimeOfDay::Unset, "Office", 1)));
     CHECK(WaitTimerClosed());
     CHECK(WaitBatchEnd());
     CHECK(CDialingDlg::GetCurrent() == nullptr);

@@ -3,6 +3,7 @@
 // row per URL however it was written, and list files that keep every URL.
 #include <windows.h>
 #include <cstdio>
+#include "DocUtil.h"
 #include "Test.h"
 #include "TestUtil.h"
 #include "engine/DownloadThread.h"
@@ -14,14 +15,6 @@
 using namespace test;
 
 namespace {
-
-std::vector<std::string> Urls(const CKestrinDoc& doc)
-{
-    std::vector<std::string> urls;
-    for (int i = 0; i < doc.GetItemCount(); ++i)
-        urls.push_back(doc.GetItem(i)->m_strURL);
-    return urls;
-}
 
 bool IsRequestSafe(const std::string& sent)
 {

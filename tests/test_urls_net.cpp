@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
+#include "DocUtil.h"
 #include "Test.h"
 #include "EngineUtil.h"
 #include "TestUtil.h"
@@ -67,28 +68,6 @@ bool RunBatch()
     }, 60000);
 }
 
-// Drops a link the way a browser hands over a bare one.
-void DropUrl(CLIPFORMAT cf, const std::string& bytes)
-{
-    auto* source = new COleDataSource;
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(::GlobalLock(block), bytes.data(), bytes.size());
-    ::GlobalUnlock(block);
-    FORMATETC format = {cf, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    source->CacheGlobalData(cf, block, &format);
-    CKestrinView* view = Doc()->GetListView();
-    IDropTarget* target = view->GetDropTarget();
-    const RECT rc = view->GetWindowRect();
-    const POINTL where = {rc.left + 20, rc.top + 40};
-    DWORD effect = DROPEFFECT_COPY;
-    target->DragEnter(source, MK_LBUTTON, where, &effect);
-    effect = DROPEFFECT_COPY;
-    target->DragOver(MK_LBUTTON | MK_CONTROL, where, &effect);
-    effect = DROPEFFECT_COPY;
-    target->Drop(source, 0, where, &effect);
-    source->Release();
-}
-
 std::string StatusText()
 {
     auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
@@ -131,8 +110,8 @@ TEST_CASE("the server receives Japanese paths, queries and hosts as browsers sen
     };
     // The first by the URL format of a drop, the blank one too (pasted
     // text would count it prose), the rest through the document.
-    DropUrl(ClipFormats::UniformResourceLocator, rows[0].url + '\0');
-    DropUrl(ClipFormats::UniformResourceLocator, rows[2].url + '\0');
+    DropOnList(ClipFormats::UniformResourceLocator, rows[0].url + '\0');
+    DropOnList(ClipFormats::UniformResourceLocator, rows[2].url + '\0');
     for (const Row& r : rows)
         Doc()->AddURL(r.url.c_str());
     REQUIRE(Doc()->GetItemCount() == 5);
@@ -249,15 +228,15 @@ TEST_CASE("after a paste or a drop the status bar says what came of it")
     CHECK_EQ(StatusText(), Report(0, 6, 1));
 
     // A drop of a bare link, and of one that has control characters.
-    DropUrl(ClipFormats::UniformResourceLocator, std::string("http://h/dropped") + '\0');
+    DropOnList(ClipFormats::UniformResourceLocator, std::string("http://h/dropped") + '\0');
     CHECK_EQ(StatusText(), Report(1, 0, 0));
-    DropUrl(ClipFormats::UniformResourceLocator, std::string("http://h/a\r\nHost: x") + '\0');
+    DropOnList(ClipFormats::UniformResourceLocator, std::string("http://h/a\r\nHost: x") + '\0');
     CHECK_EQ(StatusText(), Report(0, 0, 1));
 
     // A browser's URL format with the link's title on its second line:
     // the title is no line of text that failed.
     const std::wstring mozUrl = L"http://h/moz\n\x8cc7\x6599";
-    DropUrl(ClipFormats::MozUrl, std::string(reinterpret_cast<const char*>(mozUrl.c_str()),
+    DropOnList(ClipFormats::MozUrl, std::string(reinterpret_cast<const char*>(mozUrl.c_str()),
                                              (mozUrl.size() + 1) * sizeof(wchar_t)));
     CHECK_EQ(StatusText(), Report(1, 0, 0));
 

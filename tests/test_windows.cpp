@@ -152,48 +152,34 @@ TEST_CASE("message boxes and the About box open centred on the main window")
     Frame()->SetWindowPos(nullptr, 60, 80, 640, 420, SWP_NOZORDER);
     Pump(200);
     const POINT mainCentre = Centre(Frame()->GetWindowRect());
-    std::vector<RECT> seen;
-    {
-        WindowWatcher about([](HWND w) { return CWnd::FromHandle(w) && ::GetDlgItem(w, IDOK) &&
-                                                 ::GetWindowTextLengthA(w) > 0 && !::GetDlgItem(w, IDC_ITEM_URL); },
-                            [&](HWND dlg) {
-                                RECT rc;
-                                ::GetWindowRect(dlg, &rc);
-                                seen.push_back(rc);
-                                PressButton(dlg, IDOK);
-                            });
-        Command(ID_APP_ABOUT);
-    }
+    // Where each window the command opens stands, pressing `button` in it.
+    auto placesOf = [](UINT command, std::function<bool(HWND)> which, int button) {
+        std::vector<RECT> seen;
+        WindowWatcher watcher(std::move(which), [&](HWND w) {
+            RECT rc;
+            ::GetWindowRect(w, &rc);
+            seen.push_back(rc);
+            PressButton(w, button);
+        });
+        Command(command);
+        return seen;
+    };
+    std::vector<RECT> seen = placesOf(ID_APP_ABOUT, [](HWND w) {
+        return CWnd::FromHandle(w) && ::GetDlgItem(w, IDOK) && ::GetWindowTextLengthA(w) > 0 &&
+               !::GetDlgItem(w, IDC_ITEM_URL);
+    }, IDOK);
     REQUIRE(seen.size() == 1u);
     CHECK(Near(Centre(seen[0]), mainCentre, 2));
 
     // The question of a new list over a changed one.
-    seen.clear();
     Doc()->AddURL("http://h/changed");
-    {
-        WindowWatcher boxes(IsMessageBox, [&](HWND box) {
-            RECT rc;
-            ::GetWindowRect(box, &rc);
-            seen.push_back(rc);
-            PressButton(box, IDCANCEL);
-        });
-        Command(ID_FILE_NEW);
-    }
+    seen = placesOf(ID_FILE_NEW, IsMessageBox, IDCANCEL);
     REQUIRE(seen.size() == 1u);
     CHECK(Near(Centre(seen[0]), mainCentre, 2));
     // Near the screen's edge the box stays whole on the screen.
     Frame()->SetWindowPos(nullptr, -300, -200, 640, 420, SWP_NOZORDER);
     Pump(200);
-    seen.clear();
-    {
-        WindowWatcher boxes(IsMessageBox, [&](HWND box) {
-            RECT rc;
-            ::GetWindowRect(box, &rc);
-            seen.push_back(rc);
-            PressButton(box, IDCANCEL);
-        });
-        Command(ID_FILE_NEW);
-    }
+    seen = placesOf(ID_FILE_NEW, IsMessageBox, IDCANCEL);
     REQUIRE(seen.size() == 1u);
     CHECK(seen[0].left >= 0 && seen[0].top >= 0);
     Doc()->SetModifiedFlag(false);

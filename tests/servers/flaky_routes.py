@@ -1,7 +1,7 @@
 """Routes of the test HTTP server whose answers change from one request to
 the next, for retries:
 
-  /flaky/N/SPEC       N bytes of the pattern, with an ETag. SPEC says how the
+  /flaky/N/STEPS      N bytes of the pattern, with an ETag. STEPS says how the
                       first requests of the path (with its query) are
                       answered, one dot-separated step each:
                         cutC     200 announcing N bytes, C sent, then closed
@@ -24,7 +24,7 @@ def log(path):
 
 
 def route(handler, parts, pattern):
-    """Answers /flaky/N/SPEC[/...] on `handler`."""
+    """Answers /flaky/N/STEPS[/...] on `handler`."""
     n = int(parts[1])
     steps = parts[2].split('.') if len(parts) > 2 and parts[2] != '-' else []
     with LOCK:

@@ -3,6 +3,8 @@
 #include "app/MainFrame.h"
 #include "framework/WinApp.h"
 #include "model/KestrinDoc.h"
+#include "view/KestrinView.h"
+#include "UiUtil.h"
 
 namespace test {
 
@@ -12,6 +14,26 @@ CMainFrame* Frame()
 }
 
 CKestrinDoc* Doc() { return CKestrinDoc::GetDoc(); }
+
+ListSession::ListSession()
+{
+    ResetRegistry();
+    ::SetCurrentDirectoryA(dir.Path().c_str());
+    WriteRegString("Settings", "CurrentDirectory", dir.Path());
+    ok = StartApp();
+    if (ok) {
+        Frame()->SetWindowPos(nullptr, 40, 40, 800, 420, SWP_NOZORDER);
+        Pump(100);
+        Activate(Frame()->m_hWnd, Doc()->GetListView()->m_hWnd);
+    }
+}
+
+ListSession::~ListSession()
+{
+    if (AfxGetMainWndHandle())
+        CloseApp();
+    ::SetCurrentDirectoryA("C:\\");
+}
 
 bool Enabled(UINT id)
 {

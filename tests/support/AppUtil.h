@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <map>
 #include <string>
+#include "TestUtil.h"
 
 class CKestrinDoc;
 class CMainFrame;
@@ -23,5 +24,17 @@ std::string CurrentDirectory();
 // its shell registration, as type and bytes.
 using RegValues = std::map<std::string, std::string>;
 RegValues Registry();
+
+// The program started on an empty registry in a download folder of its
+// own, its window 800 x 420 and active, the list focused; closed at the
+// end if still up.
+struct ListSession {
+    ListSession();
+    ~ListSession();
+    ListSession(const ListSession&) = delete;
+    ListSession& operator=(const ListSession&) = delete;
+    TempDir dir;
+    bool ok = false;
+};
 
 } // namespace test

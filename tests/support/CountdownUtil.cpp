@@ -34,21 +34,6 @@ bool WaitBatchEnd(DWORD ms)
     }, ms);
 }
 
-TimeOfDay At(int hour, int minute)
-{
-    return {static_cast<unsigned char>(hour), static_cast<unsigned char>(minute)};
-}
-
-TimerSchedule Schedule(TimeOfDay start, TimeOfDay end, const char* entry, int hangUp)
-{
-    TimerSchedule s;
-    s.start = start;
-    s.end = end;
-    s.entryName = entry;
-    s.hangUpWhenDone = hangUp;
-    return s;
-}
-
 void SaveShot(HWND wnd, const char* name)
 {
     const char* dir = std::getenv("KESTRIN_SHOT_DIR");

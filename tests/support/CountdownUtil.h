@@ -25,8 +25,6 @@ std::string Shown(int id);
 void Tick();
 bool WaitTimerClosed(DWORD ms = 30000);
 bool WaitBatchEnd(DWORD ms = 30000);
-TimeOfDay At(int hour, int minute);
-TimerSchedule Schedule(TimeOfDay start, TimeOfDay end, const char* entry, int hangUp);
 // Saves a picture of `wnd` as KESTRIN_SHOT_DIR/name.bmp when that folder
 // is given (for looking at the windows; no test depends on it).
 void SaveShot(HWND wnd, const char* name);
