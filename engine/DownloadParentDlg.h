@@ -45,10 +45,8 @@ public:
     // The timer that puts items whose retry is due back to the pending ones.
     static constexpr UINT_PTR kRetryTimer = 2;
     static constexpr UINT kRetryTickMs = 1000;
-    const RetryQueue& GetRetries() const { return m_retries; }
 
     bool IsStopping() const { return m_bStopping != 0 || m_bClosing != 0; }
-    bool IsClosing() const { return m_bClosing != 0; }
 
     // One file per item: the first item of a batch to start on a file
     // claims it, and keeps it once completed; the claim goes when that

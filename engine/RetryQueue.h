@@ -33,7 +33,6 @@ public:
     static std::string WaitText(int retry, int most, long long seconds);
 
     int GetSpent() const { return m_nSpent; }
-    const RetryRule& GetRule() const { return m_rule; }
 
 private:
     RetryRule m_rule;

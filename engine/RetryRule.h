@@ -29,7 +29,6 @@ public:
     int WaitBefore(const TransferFailure& failure, int retriesSpent, long long now) const;
 
     int GetMaxRetries() const { return m_nMaxRetries; }
-    long long GetDeadline() const { return m_llDeadline; }
 
 private:
     int m_nMaxRetries;

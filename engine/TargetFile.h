@@ -44,7 +44,6 @@ public:
     // Closes the file; deletes it unless a later download can go on from
     // it. True when the partial file is kept, with its record.
     bool Close();
-    bool IsKept() const { return m_bKept; }
 
     // Resolves an item's file name as a transfer does; gives the full path
     // and where its file-name part begins.
