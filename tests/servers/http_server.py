@@ -202,11 +202,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind in ('longer', 'longerlate'):
             n = int(arg)
             fake = b'FAKE!'
-            out.write(b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % n + pattern(n))
+            first = b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % n + pattern(n)
+            second = b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % len(fake) + fake
             if kind == 'longerlate':
+                out.write(first)
                 out.flush()
                 time.sleep(0.2)
-            out.write(b'HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n' % len(fake) + fake)
+                out.write(second)
+            else:
+                # One send: the extra answer is on the wire with the body,
+                # not a moment after it (which no client could tell from
+                # a server that answers early).
+                out.write(first + second)
             out.flush()
             return   # the connection stays open for the next request
         out.write(b'HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n')
