@@ -45,6 +45,11 @@ public:
     // The timer that puts items whose retry is due back to the pending ones.
     static constexpr UINT_PTR kRetryTimer = 2;
     static constexpr UINT kRetryTickMs = 1000;
+    // The caption follows the batch's place at most this often: a batch of
+    // small files ends hundreds of items a second, and the system redraws
+    // a caption as soon as its text changes.
+    static constexpr UINT_PTR kPlaceTimer = 3;
+    static constexpr DWORD kPlaceIntervalMs = 100;
 
     bool IsStopping() const { return m_bStopping != 0 || m_bClosing != 0; }
 
@@ -66,7 +71,8 @@ public:
     int GetChildCount() const { return m_nChildren; }
     // Where the batch stands: ended, running and waiting items.
     BatchPlace GetPlace() const;
-    // Shows that place in the caption ("ダウンロード 3 / 12").
+    // Shows that place in the caption ("ダウンロード 3 / 12"): at once when
+    // it was last written a while ago, else as soon as that while is over.
     void ShowPlace();
     CDownloadChildDlg* GetChild(int index) const { return m_children[index]; }
 
@@ -95,6 +101,7 @@ private:
     // (and the batch is not being stopped), which the retry timer watches.
     void EndOrWait();
     void WatchRetries(bool on);
+    void ShowPlaceNow();
     // The waiting items end in error; the number goes to the failed ones.
     void EndWaits();
     // The line under the Cancel button that tells, while items wait for a
@@ -107,6 +114,8 @@ private:
     unsigned m_bPlaced : 1;
     unsigned m_bClosing : 1;        // the program is closing: for good
     unsigned m_bRetryTimer : 1;     // the retry timer runs
+    unsigned m_bPlaceTimer : 1;     // the caption is to follow the place
+    DWORD m_dwPlaceShown = 0;       // when the caption was last written
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
 

@@ -272,8 +272,12 @@ TEST_CASE("retries: the progress window's place counts an item that ends while a
     REQUIRE(WaitEnded(slow));
     PumpUntil([] { return LiveDoc()->GetProgressDialog()->GetChildCount() == 0; }, 5000);
     HWND progress = LiveDoc()->GetProgressDialog()->GetSafeHwnd();
+    // The caption follows within a moment.
     char caption[128] = "";
-    ::GetWindowTextA(progress, caption, sizeof caption);
+    PumpUntil([&] {
+        ::GetWindowTextA(progress, caption, sizeof caption);
+        return std::string(caption) == Ansi("ダウンロード 2 / 2");
+    }, 2000);
     CHECK_EQ(std::string(caption), Ansi("ダウンロード 2 / 2"));
     ::SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     CHECK_EQ(LiveDoc()->m_nBatchMode, static_cast<int>(CKestrinDoc::BATCH_IDLE));
