@@ -241,7 +241,7 @@ TEST_CASE("after a paste or a drop the status bar says what came of it")
     CHECK_EQ(StatusText(), Report(1, 0, 0));
 
     // Nothing in the data that could be a URL.
-    PutTextOnClipboard(std::wstring(L""));
+    PutTextOnClipboard(std::wstring());
     Command(ID_EDIT_PASTE);
     CHECK_EQ(StatusText(), Ansi("追加できる URL はありませんでした"));
 
