@@ -29,16 +29,6 @@ for id in $(seq 0 $((lanes - 1))); do
   (source "$root/scripts/wine-prefix.sh" "$prefix") &
 done
 wait
-lanes_file="$build/test-lanes.json"
-{
-  printf '{"version": {"major": 1, "minor": 0}, "local": [{"lanes": ['
-  for id in $(seq 0 $((lanes - 1))); do
-    [ "$id" = 0 ] || printf ', '
-    printf '{"id": "%s", "slots": 1}' "$id"
-  done
-  printf ']}]}\n'
-} > "$lanes_file"
-
 # Lane 0 uses xvfb-run's display; every other lane gets an Xvfb of its own.
 displays=()
 stop_displays() { [ ${#displays[@]} -eq 0 ] || kill "${displays[@]}" 2>/dev/null || true; }
@@ -54,4 +44,4 @@ done
 
 cd "$build"
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest --output-on-failure --timeout 300 -j"$lanes" --resource-spec-file "$lanes_file" "$@"
+  env KESTRIN_TEST_LANES="$lanes" ctest --output-on-failure --timeout 300 -j"$lanes" "$@"
