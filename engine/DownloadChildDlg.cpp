@@ -14,10 +14,6 @@
 namespace {
 // Closes a panel that never got its thread, once its creation is over.
 const UINT WM_CLOSE_PANEL = WM_APP + 1;
-// Shows what changed since the texts were last written.
-const UINT_PTR kShowTimer = 1;
-// The texts and the bar change at most this often.
-const DWORD kShowInterval = 100;
 // While a transfer runs, its speed is looked at this often even when no
 // byte comes, so that a stalled transfer shows it.
 const UINT_PTR kRateTimer = 2;
@@ -32,8 +28,7 @@ int ItemSize(long long bytes)
 } // namespace
 
 CDownloadChildDlg::CDownloadChildDlg()
-    : CDialog(IDD_DOWNLOAD_CHILD), m_bCreating(0), m_bNoThread(0), m_bWindowGone(0),
-      m_bShowPending(0), m_bShownOnce(0)
+    : CDialog(IDD_DOWNLOAD_CHILD), m_bCreating(0), m_bNoThread(0), m_bWindowGone(0)
 {
 }
 
@@ -88,7 +83,7 @@ LRESULT CDownloadChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         DestroyWindow();
         return 0;
     }
-    if (msg == WM_TIMER && (wp == kShowTimer || wp == kRateTimer)) {
+    if (msg == WM_TIMER && (wp == m_showPacer.TimerId() || wp == kRateTimer)) {
         ShowNow();
         return 0;
     }
@@ -97,25 +92,16 @@ LRESULT CDownloadChildDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
 
 void CDownloadChildDlg::ShowLater()
 {
-    const DWORD since = ::GetTickCount() - m_dwLastShown;
-    if (!m_bShownOnce || since >= kShowInterval) {
+    if (m_showPacer.Due(m_hWnd))
         ShowNow();
-    } else if (!m_bShowPending) {
-        m_bShowPending = 1;
-        ::SetTimer(m_hWnd, kShowTimer, kShowInterval - since, nullptr);
-    }
 }
 
 void CDownloadChildDlg::ShowNow()
 {
-    if (m_bShowPending) {
-        ::KillTimer(m_hWnd, kShowTimer);
-        m_bShowPending = 0;
-    }
+    m_showPacer.Shown(m_hWnd);
     if (!m_hWnd)
         return;
-    m_bShownOnce = 1;
-    m_dwLastShown = ::GetTickCount();
+    const DWORD now = ::GetTickCount();
     // Only what differs from the screen is written.
     const std::string total = m_llTotal > 0 ? std::to_string(m_llTotal / 1024) : "???";
     const std::string done = std::to_string(m_llDone / 1024);
@@ -128,7 +114,7 @@ void CDownloadChildDlg::ShowNow()
         m_pRateItem = m_pItem;
     }
     if (m_pItem && m_llDone > 0)
-        m_rate.Add(m_dwLastShown, m_llDone);
+        m_rate.Add(now, m_llDone);
     const double rate = m_pItem ? m_rate.BytesPerSecond() : -1;
     ShowText(IDC_PANEL_SPEED, PanelText::Speed(rate), m_strShownSpeed);
     ShowText(IDC_PANEL_TIME_LEFT,
@@ -366,10 +352,7 @@ void CDownloadChildDlg::Abandon()
 
 void CDownloadChildDlg::OnDestroy()
 {
-    if (m_bShowPending) {
-        ::KillTimer(m_hWnd, kShowTimer);
-        m_bShowPending = 0;
-    }
+    m_showPacer.Stop(m_hWnd);
     if (m_bRateTimer) {
         ::KillTimer(m_hWnd, kRateTimer);
         m_bRateTimer = false;

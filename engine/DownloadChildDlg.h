@@ -4,6 +4,7 @@
 #include "FailureText.h"
 #include "TransferRate.h"
 #include "../framework/Dialog.h"
+#include "../framework/Pacer.h"
 
 class CDownloadParentDlg;
 class CDownloadThread;
@@ -83,7 +84,7 @@ private:
     std::string m_strURL;           // what the panel is to show
     std::string m_strShownURL, m_strShownTotal, m_strShownDone;
     int m_nShownPercent = -1;
-    DWORD m_dwLastShown = 0;
+    CPacer m_showPacer{1, 100};    // the texts and the bar change at most every 100 ms
     TransferRate m_rate;
     const URLItem* m_pRateItem = nullptr;   // whose transfer m_rate follows
     std::string m_strShownSpeed, m_strShownLeft, m_strShownPercent;
@@ -92,6 +93,4 @@ private:
     unsigned m_bCreating : 1;
     unsigned m_bNoThread : 1;
     unsigned m_bWindowGone : 1;
-    unsigned m_bShowPending : 1;
-    unsigned m_bShownOnce : 1;
 };

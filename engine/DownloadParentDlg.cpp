@@ -17,7 +17,7 @@ int CDownloadParentDlg::s_nParentClientHeight = 0;
 
 CDownloadParentDlg::CDownloadParentDlg(CKestrinDoc* doc)
     : CDialog(IDD_DOWNLOAD_PARENT), m_pDoc(doc), m_bCloseRequested(0), m_bStopping(0), m_bPlaced(0),
-      m_bClosing(0), m_bRetryTimer(0), m_bPlaceTimer(0)
+      m_bClosing(0), m_bRetryTimer(0)
 {
 }
 
@@ -55,27 +55,15 @@ BatchPlace CDownloadParentDlg::GetPlace() const
 
 void CDownloadParentDlg::ShowPlace()
 {
-    if (!m_hWnd || m_bPlaceTimer)
-        return;
-    const DWORD since = ::GetTickCount() - m_dwPlaceShown;
-    if (since >= kPlaceIntervalMs) {
-        ShowPlaceNow();
-        return;
-    }
-    m_bPlaceTimer = ::SetTimer(m_hWnd, kPlaceTimer, kPlaceIntervalMs - since, nullptr) != 0;
-    if (!m_bPlaceTimer)
+    if (m_hWnd && m_placePacer.Due(m_hWnd))
         ShowPlaceNow();
 }
 
 void CDownloadParentDlg::ShowPlaceNow()
 {
-    if (m_bPlaceTimer) {
-        ::KillTimer(m_hWnd, kPlaceTimer);
-        m_bPlaceTimer = 0;
-    }
+    m_placePacer.Shown(m_hWnd);
     if (!m_hWnd)
         return;
-    m_dwPlaceShown = ::GetTickCount();
     const BatchPlace place = GetPlace();
     const std::string caption = place.IsEmpty() ? m_strCaption : place.Caption();
     if (caption != GetWindowText())
@@ -271,7 +259,7 @@ void CDownloadParentDlg::WatchRetries(bool on)
 
 void CDownloadParentDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kPlaceTimer) {
+    if (id == m_placePacer.TimerId()) {
         ShowPlaceNow();
         return;
     }

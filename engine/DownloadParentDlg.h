@@ -4,6 +4,7 @@
 #include "RetryQueue.h"
 #include "BatchPlace.h"
 #include "../framework/Dialog.h"
+#include "../framework/Pacer.h"
 
 class CDownloadChildDlg;
 class CKestrinDoc;
@@ -45,11 +46,6 @@ public:
     // The timer that puts items whose retry is due back to the pending ones.
     static constexpr UINT_PTR kRetryTimer = 2;
     static constexpr UINT kRetryTickMs = 1000;
-    // The caption follows the batch's place at most this often: a batch of
-    // small files ends hundreds of items a second, and the system redraws
-    // a caption as soon as its text changes.
-    static constexpr UINT_PTR kPlaceTimer = 3;
-    static constexpr DWORD kPlaceIntervalMs = 100;
 
     bool IsStopping() const { return m_bStopping != 0 || m_bClosing != 0; }
 
@@ -114,8 +110,10 @@ private:
     unsigned m_bPlaced : 1;
     unsigned m_bClosing : 1;        // the program is closing: for good
     unsigned m_bRetryTimer : 1;     // the retry timer runs
-    unsigned m_bPlaceTimer : 1;     // the caption is to follow the place
-    DWORD m_dwPlaceShown = 0;       // when the caption was last written
+    // The caption follows the batch's place at most every 100 ms: a batch
+    // of small files ends hundreds of items a second, and the system
+    // redraws a caption as soon as its text changes.
+    CPacer m_placePacer{3, 100};
     CDownloadChildDlg* m_children[2] = {};
     int m_nChildren = 0;
 
